@@ -1,0 +1,73 @@
+// The module player's exported interface: the contract between the show and the player
+// library that it writes out and loads at run time. Every export has C linkage.
+#pragma once
+#include <cstdint>
+
+// Sync types.
+constexpr uint32_t SYNC_POSITION_ONCE = 0x80000000u; // param: order (low 16 bits), row (high 16)
+constexpr uint32_t SYNC_INSTRUMENT = 1;              // param: instrument (low 16), note (high 16)
+constexpr uint32_t SYNC_ANY_NOTE = 0xFFFF;
+
+// Load flags and devices.
+constexpr uint32_t MUSIC_LOOP = 4;     // loop back to the restart position at the end
+constexpr int32_t DEVICE_DEFAULT = -1; // the default output
+constexpr int32_t DEVICE_NONE = 0;     // no output: the caller decodes (BASSMOD_MusicDecode)
+constexpr uint32_t OUTPUT_RATE = 44100;
+
+// Error codes returned by BASSMOD_ErrorGetCode.
+enum : int32_t {
+    PLAYER_OK = 0,
+    PLAYER_ERROR_MEM = 1,
+    PLAYER_ERROR_FILEOPEN = 2,
+    PLAYER_ERROR_DRIVER = 3,
+    PLAYER_ERROR_HANDLE = 5,
+    PLAYER_ERROR_FORMAT = 6,
+    PLAYER_ERROR_POSITION = 7,
+    PLAYER_ERROR_INIT = 8,
+    PLAYER_ERROR_ALREADY = 14,
+    PLAYER_ERROR_NOTPAUSED = 16,
+    PLAYER_ERROR_ILLTYPE = 19,
+    PLAYER_ERROR_ILLPARAM = 20,
+    PLAYER_ERROR_DEVICE = 23,
+    PLAYER_ERROR_NOPLAY = 24,
+    PLAYER_ERROR_NOMUSIC = 28,
+    PLAYER_ERROR_NOSYNC = 30,
+    PLAYER_ERROR_UNKNOWN = -1,
+};
+
+// Called on the player's thread (or, with DEVICE_NONE, inside BASSMOD_MusicDecode) when a
+// sync point is heard. It may call BASSMOD_MusicRemoveSync and BASSMOD_MusicSetSync.
+typedef void (*SyncProc)(uint32_t sync, uint32_t data, uint32_t user);
+
+extern "C" {
+typedef int32_t (*BASSMOD_ErrorGetCode_t)();
+typedef void (*BASSMOD_Free_t)();
+typedef uint32_t (*BASSMOD_GetCPU_t)();
+typedef const char *(*BASSMOD_GetDeviceDescription_t)(int32_t device);
+typedef uint32_t (*BASSMOD_GetVersion_t)();
+typedef int32_t (*BASSMOD_GetVolume_t)();
+typedef int32_t (*BASSMOD_Init_t)(int32_t device, uint32_t freq, uint32_t flags);
+typedef void (*BASSMOD_MusicFree_t)();
+typedef uint32_t (*BASSMOD_MusicGetLength_t)(int32_t playlen);
+typedef const char *(*BASSMOD_MusicGetName_t)();
+typedef uint32_t (*BASSMOD_MusicGetPosition_t)();
+typedef uint32_t (*BASSMOD_MusicIsActive_t)();
+typedef int32_t (*BASSMOD_MusicLoad_t)(int32_t mem, const void *file, uint32_t offset,
+                                       uint32_t length, uint32_t flags);
+typedef int32_t (*BASSMOD_MusicPause_t)();
+typedef int32_t (*BASSMOD_MusicPlay_t)();
+typedef int32_t (*BASSMOD_MusicPlayEx_t)(uint32_t pos, int32_t flags, int32_t reset);
+typedef int32_t (*BASSMOD_MusicRemoveSync_t)(uint32_t sync);
+typedef int32_t (*BASSMOD_MusicSetAmplify_t)(uint32_t amp);
+typedef int32_t (*BASSMOD_MusicSetPanSep_t)(uint32_t pan);
+typedef int32_t (*BASSMOD_MusicSetPosition_t)(uint32_t pos);
+typedef int32_t (*BASSMOD_MusicSetPositionScaler_t)(uint32_t scale);
+typedef uint32_t (*BASSMOD_MusicSetSync_t)(uint32_t type, uint32_t param, SyncProc proc,
+                                           uint32_t user);
+typedef int32_t (*BASSMOD_MusicStop_t)();
+typedef int32_t (*BASSMOD_SetVolume_t)(uint32_t volume);
+// Offline decoding (device DEVICE_NONE): renders `frames` stereo 16-bit frames at the
+// init rate into `buffer`, firing the syncs on the caller's thread at their exact
+// sample positions. Returns the frames written; silence while paused.
+typedef uint32_t (*BASSMOD_MusicDecode_t)(int16_t *buffer, uint32_t frames);
+}
