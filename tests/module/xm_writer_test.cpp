@@ -1,0 +1,283 @@
+// The XM writer: byte layout checked directly, and the same files read back through libxmp.
+#include "tools/xmgen/xm_writer.h"
+
+#include <gtest/gtest.h>
+#include <xmp.h>
+
+#include <cstring>
+#include <stdexcept>
+
+namespace {
+
+uint32_t Read16(const std::vector<uint8_t> &b, size_t at) {
+    return b[at] | (b[at + 1] << 8);
+}
+uint32_t Read32(const std::vector<uint8_t> &b, size_t at) {
+    return Read16(b, at) | (Read16(b, at + 2) << 16);
+}
+
+// Two channels, two patterns of 4 rows, one looped 16-bit and one plain 8-bit instrument.
+xm::Module TinyModule() {
+    xm::Module m;
+    m.name = "tiny";
+    m.channels = 2;
+    m.tempo = 3;
+    m.bpm = 155;
+    m.restart = 1;
+    m.order = {1, 0, 1};
+    m.patterns = {xm::EmptyPattern(4, 2), xm::EmptyPattern(4, 2)};
+    m.patterns[0].At(0, 0) = {xm::XmNote(4, 0), 1, 0x40, 0x0C, 0x20}; // every field: raw form
+    m.patterns[0].At(1, 1) = {xm::XmNote(3, 7), 2, 0, 0, 0};
+    m.patterns[0].At(3, 0) = {xm::NOTE_OFF, 0, 0, 0, 0};
+    m.patterns[1].At(2, 1) = {0, 0, 0, 0x0F, 0x06};
+
+    xm::Instrument lead;
+    lead.name = "lead";
+    xm::Sample wave;
+    wave.name = "saw";
+    for (int i = 0; i < 64; ++i)
+        wave.data.push_back(int16_t(i * 1000 - 32000));
+    wave.loop = xm::Loop::Forward;
+    wave.loopStart = 16;
+    wave.loopLength = 32;
+    wave.volume = 48;
+    wave.finetune = -20;
+    wave.relativeNote = 12;
+    wave.panning = 200;
+    lead.samples = {wave};
+    lead.volumeEnvelope = {{{0, 64}, {10, 32}, {40, 0}}, true, 1, -1, -1};
+    lead.panningEnvelope = {{{0, 0}, {8, 64}}, true, -1, 0, 1};
+    lead.fadeout = 512;
+    lead.vibratoType = 1;
+    lead.vibratoDepth = 4;
+    lead.vibratoRate = 8;
+
+    xm::Instrument hit;
+    hit.name = "hit";
+    xm::Sample click;
+    click.sixteenBit = false;
+    click.data = {0, 0x7F00, -0x8000, 0x1200, -0x0100};
+    click.loop = xm::Loop::PingPong;
+    click.loopStart = 1;
+    click.loopLength = 3;
+    hit.samples = {click};
+    m.instruments = {lead, hit};
+    return m;
+}
+
+struct LoadedModule {
+    xmp_context context = xmp_create_context();
+    xmp_module_info info{};
+    int status = -1;
+    explicit LoadedModule(std::vector<uint8_t> bytes) {
+        status = xmp_load_module_from_memory(context, bytes.data(), long(bytes.size()));
+        if (status == 0)
+            xmp_get_module_info(context, &info);
+    }
+    ~LoadedModule() {
+        if (status == 0)
+            xmp_release_module(context);
+        xmp_free_context(context);
+    }
+    const xmp_event &Event(int pattern, int channel, int row) const {
+        const xmp_module *m = info.mod;
+        return m->xxt[m->xxp[pattern]->index[channel]]->event[row];
+    }
+};
+
+TEST(XmWriter, HeaderFieldsSitAtTheirOffsets) {
+    const std::vector<uint8_t> b = xm::XmWrite(TinyModule());
+    ASSERT_GT(b.size(), 336u);
+    EXPECT_EQ(0, std::memcmp(b.data(), "Extended Module: ", 17));
+    EXPECT_EQ(0, std::memcmp(b.data() + 17, "tiny\0\0", 6));
+    EXPECT_EQ(0x1A, b[37]);
+    EXPECT_EQ(0, std::memcmp(b.data() + 38, "xmgen\0", 6));
+    EXPECT_EQ(0x0104u, Read16(b, 58));
+    EXPECT_EQ(276u, Read32(b, 60));
+    EXPECT_EQ(3u, Read16(b, 64)); // song length
+    EXPECT_EQ(1u, Read16(b, 66)); // restart
+    EXPECT_EQ(2u, Read16(b, 68)); // channels
+    EXPECT_EQ(2u, Read16(b, 70)); // patterns
+    EXPECT_EQ(2u, Read16(b, 72)); // instruments
+    EXPECT_EQ(1u, Read16(b, 74)); // linear frequencies
+    EXPECT_EQ(3u, Read16(b, 76));
+    EXPECT_EQ(155u, Read16(b, 78));
+    EXPECT_EQ(1, b[80]);
+    EXPECT_EQ(0, b[81]);
+    EXPECT_EQ(1, b[82]);
+    for (size_t i = 83; i < 336; ++i)
+        ASSERT_EQ(0, b[i]) << "order table padding at " << i;
+}
+
+TEST(XmWriter, PatternCellsArePackedWithFlagBytes) {
+    const std::vector<uint8_t> b = xm::XmWrite(TinyModule());
+    const size_t p0 = 336;
+    EXPECT_EQ(9u, Read32(b, p0));
+    EXPECT_EQ(0, b[p0 + 4]);
+    EXPECT_EQ(4u, Read16(b, p0 + 5));
+    // Row 0: full cell raw, empty cell; row 1: empty, note+instrument; row 2: two empty;
+    // row 3: key off, empty.
+    const std::vector<uint8_t> expected = {49, 1, 0x40, 0x0C, 0x20, 0x80, 0x80, 0x83,
+                                           44, 2, 0x80, 0x80, 0x81, 97,   0x80};
+    ASSERT_EQ(expected.size(), Read16(b, p0 + 7));
+    EXPECT_EQ(expected, std::vector<uint8_t>(b.begin() + p0 + 9, b.begin() + p0 + 9 + 15));
+    // Pattern 1 follows directly: only the effect cell carries fields.
+    const size_t p1 = p0 + 9 + expected.size();
+    EXPECT_EQ(9u, Read32(b, p1));
+    const std::vector<uint8_t> second = {0x80, 0x80, 0x80, 0x80, 0x80,
+                                         0x98, 0x0F, 0x06, 0x80, 0x80};
+    ASSERT_EQ(second.size(), Read16(b, p1 + 7));
+    EXPECT_EQ(second, std::vector<uint8_t>(b.begin() + p1 + 9, b.begin() + p1 + 9 + 10));
+}
+
+TEST(XmWriter, SampleHeadersCountBytesAndDataIsDeltaEncoded) {
+    const std::vector<uint8_t> b = xm::XmWrite(TinyModule());
+    // Skip both patterns (header 9 + packed bytes each) to the first instrument.
+    size_t at = 336;
+    for (int p = 0; p < 2; ++p)
+        at += 9 + Read16(b, at + 7);
+    EXPECT_EQ(263u, Read32(b, at));
+    EXPECT_EQ(0, std::memcmp(b.data() + at + 4, "lead", 4));
+    EXPECT_EQ(1u, Read16(b, at + 27));
+    EXPECT_EQ(40u, Read32(b, at + 29));
+    const size_t sample = at + 263;
+    EXPECT_EQ(128u, Read32(b, sample));    // 64 frames of 16 bits
+    EXPECT_EQ(32u, Read32(b, sample + 4)); // loop start in bytes
+    EXPECT_EQ(64u, Read32(b, sample + 8)); // loop length in bytes
+    EXPECT_EQ(48, b[sample + 12]);
+    EXPECT_EQ(int8_t(-20), int8_t(b[sample + 13]));
+    EXPECT_EQ(0x11, b[sample + 14]); // forward loop, 16-bit
+    EXPECT_EQ(200, b[sample + 15]);
+    EXPECT_EQ(12, b[sample + 16]);
+    const size_t data = sample + 40;
+    EXPECT_EQ(uint16_t(-32000), Read16(b, data)); // first delta is from zero
+    EXPECT_EQ(1000u, Read16(b, data + 2));
+    EXPECT_EQ(1000u, Read16(b, data + 126));
+
+    const size_t hit = data + 128;
+    EXPECT_EQ(263u, Read32(b, hit));
+    const size_t hitSample = hit + 263;
+    EXPECT_EQ(5u, Read32(b, hitSample)); // 8-bit: one byte a frame
+    EXPECT_EQ(0x02, b[hitSample + 14]);  // ping-pong, 8-bit
+    // High bytes 0, 7F, 80, 12, FF as wrapped differences.
+    const std::vector<uint8_t> deltas = {0x00, 0x7F, 0x01, 0x92, 0xED};
+    EXPECT_EQ(deltas, std::vector<uint8_t>(b.begin() + hitSample + 40, b.begin() + hitSample + 45));
+    EXPECT_EQ(hitSample + 45, b.size());
+}
+
+TEST(XmWriter, LibxmpReadsBackEveryField) {
+    const xm::Module source = TinyModule();
+    LoadedModule loaded(xm::XmWrite(source));
+    ASSERT_EQ(0, loaded.status);
+    const xmp_module *m = loaded.info.mod;
+    EXPECT_STREQ("tiny", m->name);
+    EXPECT_EQ(2, m->chn);
+    EXPECT_EQ(2 + 1, m->pat); // libxmp appends one blank pattern of its own
+    EXPECT_EQ(2, m->ins);
+    EXPECT_EQ(3, m->len);
+    EXPECT_EQ(1, m->rst);
+    EXPECT_EQ(3, m->spd);
+    EXPECT_EQ(155, m->bpm);
+    EXPECT_EQ(1, m->xxo[0]);
+    EXPECT_EQ(0, m->xxo[1]);
+
+    // libxmp counts notes from C-0 of its own octave numbering, 12 above the file's.
+    const xmp_event &full = loaded.Event(0, 0, 0);
+    EXPECT_EQ(49 + 12, full.note);
+    EXPECT_EQ(1, full.ins);
+    EXPECT_EQ(0x40 - 0x10 + 1, full.vol); // libxmp keeps volume + 1 so that 0 means none
+    EXPECT_EQ(0x20, full.fxp);
+    EXPECT_EQ(44 + 12, loaded.Event(0, 1, 1).note);
+    EXPECT_EQ(2, loaded.Event(0, 1, 1).ins);
+    EXPECT_EQ(XMP_KEY_OFF, loaded.Event(0, 0, 3).note);
+    EXPECT_EQ(0x0F, loaded.Event(1, 1, 2).fxt);
+    EXPECT_EQ(0x06, loaded.Event(1, 1, 2).fxp);
+    EXPECT_EQ(0, loaded.Event(1, 0, 2).note);
+
+    const xmp_instrument &lead = m->xxi[0];
+    EXPECT_STREQ("lead", lead.name);
+    ASSERT_EQ(1, lead.nsm);
+    EXPECT_EQ(48, lead.sub[0].vol);
+    EXPECT_EQ(12, lead.sub[0].xpo);
+    EXPECT_EQ(-20, lead.sub[0].fin);
+    EXPECT_EQ(200, lead.sub[0].pan);
+    EXPECT_EQ(1, lead.sub[0].vwf);
+    EXPECT_EQ(4 * 4, lead.sub[0].vde); // libxmp keeps vibrato depth in quarter steps
+    EXPECT_EQ(8, lead.sub[0].vra);
+    ASSERT_EQ(3, lead.aei.npt);
+    EXPECT_EQ(XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS, lead.aei.flg);
+    EXPECT_EQ(1, lead.aei.sus);
+    EXPECT_EQ(10, lead.aei.data[2]);
+    EXPECT_EQ(32, lead.aei.data[3]);
+    EXPECT_EQ(XMP_ENVELOPE_ON | XMP_ENVELOPE_LOOP, lead.pei.flg);
+    EXPECT_EQ(1, lead.pei.lpe);
+
+    const xmp_sample &wave = m->xxs[lead.sub[0].sid];
+    EXPECT_EQ(64, wave.len);
+    EXPECT_EQ(16, wave.lps);
+    EXPECT_EQ(48, wave.lpe);
+    EXPECT_EQ(XMP_SAMPLE_16BIT | XMP_SAMPLE_LOOP, wave.flg & 0x07);
+    // Frames past the loop end are not compared: libxmp overwrites them with the loop's
+    // start so that interpolation across the loop seam is smooth.
+    const int16_t *pcm = reinterpret_cast<const int16_t *>(wave.data);
+    for (int i = 0; i < 48; ++i)
+        ASSERT_EQ(source.instruments[0].samples[0].data[i], pcm[i]) << "frame " << i;
+
+    const xmp_sample &click = m->xxs[m->xxi[1].sub[0].sid];
+    EXPECT_EQ(5, click.len);
+    EXPECT_EQ(XMP_SAMPLE_LOOP | XMP_SAMPLE_LOOP_BIDIR, click.flg & 0x07);
+    const int8_t *bytes = reinterpret_cast<const int8_t *>(click.data);
+    const int8_t expected[5] = {0, 0x7F, -0x80, 0x12, -1};
+    ASSERT_EQ(4, click.lpe);
+    for (int i = 0; i < 4; ++i) // again only up to the loop end
+        EXPECT_EQ(expected[i], bytes[i]) << "frame " << i;
+}
+
+TEST(XmWriter, InstrumentWithoutSamplesKeepsTheFileReadable) {
+    xm::Module m = TinyModule();
+    xm::Instrument silent;
+    silent.name = "silent";
+    m.instruments.insert(m.instruments.begin(), silent);
+    m.patterns[0].At(0, 0).instrument = 2;
+    m.patterns[0].At(1, 1).instrument = 3;
+    const std::vector<uint8_t> bytes = xm::XmWrite(m);
+    LoadedModule loaded(bytes);
+    ASSERT_EQ(0, loaded.status);
+    EXPECT_EQ(3, loaded.info.mod->ins);
+    EXPECT_EQ(0, loaded.info.mod->xxi[0].nsm);
+    EXPECT_STREQ("lead", loaded.info.mod->xxi[1].name);
+    EXPECT_EQ(64, loaded.info.mod->xxs[loaded.info.mod->xxi[1].sub[0].sid].len);
+}
+
+TEST(XmWriter, RejectsModulesTheFormatCannotHold) {
+    int line = 0;
+    auto rejects = [&line](void (*breakIt)(xm::Module &)) {
+        SCOPED_TRACE(++line);
+        xm::Module m = TinyModule();
+        breakIt(m);
+        EXPECT_THROW(xm::XmWrite(m), std::invalid_argument);
+    };
+    rejects([](xm::Module &m) { m.order.push_back(2); });
+    rejects([](xm::Module &m) { m.order.clear(); });
+    rejects([](xm::Module &m) { m.restart = 3; });
+    rejects([](xm::Module &m) { m.channels = 33; });
+    rejects([](xm::Module &m) { m.patterns[1] = xm::EmptyPattern(4, 3); });
+    rejects([](xm::Module &m) { m.patterns[1].cells.pop_back(); });
+    rejects([](xm::Module &m) { m.patterns[0].At(0, 0).instrument = 3; });
+    rejects([](xm::Module &m) { m.patterns[0].At(0, 0).note = 98; });
+    rejects([](xm::Module &m) { m.name = "name of 21 characters"; });
+    rejects([](xm::Module &m) { m.instruments[0].samples[0].loopLength = 49; });
+    rejects([](xm::Module &m) { m.instruments[0].samples[0].loopLength = 0; });
+    rejects([](xm::Module &m) { m.instruments[0].volumeEnvelope.points[1][0] = 0; });
+    rejects([](xm::Module &m) { m.instruments[0].volumeEnvelope.points[1][1] = 65; });
+    rejects([](xm::Module &m) { m.instruments[0].volumeEnvelope.sustain = 3; });
+    rejects([](xm::Module &m) { m.instruments[0].panningEnvelope.loopEnd = -1; });
+    rejects([](xm::Module &m) { m.instruments[0].noteToSample[10] = 1; });
+    // The limits themselves are accepted.
+    xm::Module m = TinyModule();
+    m.name = "twenty characters ok";
+    m.instruments[0].samples[0].loopLength = 48;
+    EXPECT_NO_THROW(xm::XmWrite(m));
+}
+
+} // namespace
