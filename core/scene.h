@@ -18,8 +18,8 @@ enum : uint32_t {
 extern std::atomic<uint32_t> SceneMask;
 extern std::atomic<float> ObjectPulse;
 
-extern uint8_t TitlePhase;      // 0 during title A, then 100 counting down to 1
-extern uint8_t ScrollerOn;      // the scroll text is drawn when it equals 1
+extern uint8_t TitlePhase; // 0 during title A, then 100 counting down to 1
+extern uint8_t ScrollerOn; // the scroll text is drawn when it equals 1
 extern float TitleAlpha;
 extern int32_t GlitchCountdown; // glitch frames left
 extern float ScrollX;

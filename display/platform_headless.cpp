@@ -199,8 +199,8 @@ int PlatformPeekMessage(NativeMessage *message) {
     while (!Queue.empty()) {
         NativeMessage next = Queue.front();
         Queue.pop_front();
-        bool input = next.message >= WM_KEYDOWN && next.message <= WM_MBUTTONUP &&
-                     (next.message <= WM_CHAR || next.message >= WM_MOUSEMOVE);
+        bool input = (next.message >= WM_KEYDOWN && next.message <= WM_CHAR) ||
+                     (next.message >= WM_MOUSEMOVE && next.message <= WM_MBUTTONUP);
         HeadlessWindow *w = Find(next.window);
         if (input && w && !w->enabled)
             continue; // a disabled window drops keyboard and mouse input

@@ -1,1 +1,500 @@
+// SDL flavour: real windows on the X11 display. SDL events are translated into the
+// messages the window runtime understands, queued, and handed out one per peek.
 #include "display/platform.h"
+
+#include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <deque>
+#include <mutex>
+#include <pthread.h>
+#include <string>
+
+namespace {
+
+struct SdlWindow {
+    SDL_Window *window;
+    uint32_t id;
+    NativeWindowProc proc;
+    std::string className;
+    NativeWindow owner;
+    uint32_t style;
+    int enabled;
+    uint64_t thread;
+    SdlWindow *next;
+};
+
+SdlWindow *Windows; // newest first
+NativeWindow ActiveWindow;
+std::deque<NativeMessage> Queue;
+std::mutex QueueLock;
+SDL_DisplayMode FullscreenMode;
+int FullscreenPending;
+SDL_GLContext Context;
+
+// Virtual-key codes of the keys that are not their own character.
+constexpr uint32_t VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17,
+                   VK_MENU = 18, VK_ESCAPE = 27, VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38,
+                   VK_RIGHT = 39, VK_DOWN = 40, VK_DELETE = 46, VK_F1 = 0x70;
+constexpr uint32_t MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10;
+constexpr uint32_t SIZE_RESTORED = 0, SIZE_MINIMIZED = 1;
+
+SdlWindow *Find(NativeWindow window) {
+    for (SdlWindow *w = Windows; w; w = w->next)
+        if (NativeWindow(w) == window)
+            return w;
+    return nullptr;
+}
+
+SdlWindow *FindId(uint32_t id) {
+    for (SdlWindow *w = Windows; w; w = w->next)
+        if (w->id == id)
+            return w;
+    return nullptr;
+}
+
+SdlWindow *Oldest() {
+    SdlWindow *oldest = Windows;
+    while (oldest && oldest->next)
+        oldest = oldest->next;
+    return oldest;
+}
+
+uint32_t VirtualKey(SDL_Keycode key) {
+    if (key >= 'a' && key <= 'z')
+        return uint32_t(key - 'a' + 'A');
+    if (key >= '0' && key <= '9')
+        return uint32_t(key);
+    if (key >= SDLK_F1 && key <= SDLK_F12)
+        return VK_F1 + uint32_t(key - SDLK_F1);
+    switch (key) {
+    case SDLK_BACKSPACE:
+        return VK_BACK;
+    case SDLK_TAB:
+        return VK_TAB;
+    case SDLK_RETURN:
+        return VK_RETURN;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT:
+        return VK_SHIFT;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL:
+        return VK_CONTROL;
+    case SDLK_LALT:
+    case SDLK_RALT:
+        return VK_MENU;
+    case SDLK_ESCAPE:
+        return VK_ESCAPE;
+    case SDLK_SPACE:
+        return VK_SPACE;
+    case SDLK_LEFT:
+        return VK_LEFT;
+    case SDLK_UP:
+        return VK_UP;
+    case SDLK_RIGHT:
+        return VK_RIGHT;
+    case SDLK_DOWN:
+        return VK_DOWN;
+    case SDLK_DELETE:
+        return VK_DELETE;
+    default:
+        return 0;
+    }
+}
+
+uint32_t MouseFlags(uint32_t buttons) {
+    uint32_t flags = 0;
+    if (buttons & SDL_BUTTON_LMASK)
+        flags |= MK_LBUTTON;
+    if (buttons & SDL_BUTTON_RMASK)
+        flags |= MK_RBUTTON;
+    if (buttons & SDL_BUTTON_MMASK)
+        flags |= MK_MBUTTON;
+    SDL_Keymod mod = SDL_GetModState();
+    if (mod & KMOD_SHIFT)
+        flags |= MK_SHIFT;
+    if (mod & KMOD_CTRL)
+        flags |= MK_CONTROL;
+    return flags;
+}
+
+uint32_t PackPoint(int32_t x, int32_t y) {
+    return (uint32_t(y & 0xFFFF) << 16) | uint32_t(x & 0xFFFF);
+}
+
+void Push(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
+    std::lock_guard<std::mutex> hold(QueueLock);
+    Queue.push_back({window, message, wParam, lParam});
+}
+
+// Turns one SDL event into queued messages. Input for disabled windows is dropped.
+void Translate(const SDL_Event &event) {
+    if (event.type == SDL_QUIT) { // also SIGINT and SIGTERM
+        if (SdlWindow *main = Oldest())
+            Push(NativeWindow(main), WM_CLOSE, 0, 0);
+        return;
+    }
+    uint32_t id = 0;
+    switch (event.type) {
+    case SDL_WINDOWEVENT:
+        id = event.window.windowID;
+        break;
+    case SDL_KEYDOWN:
+    case SDL_KEYUP:
+        id = event.key.windowID;
+        break;
+    case SDL_TEXTINPUT:
+        id = event.text.windowID;
+        break;
+    case SDL_MOUSEMOTION:
+        id = event.motion.windowID;
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+        id = event.button.windowID;
+        break;
+    default:
+        return;
+    }
+    SdlWindow *w = FindId(id);
+    if (!w)
+        return;
+    NativeWindow handle = NativeWindow(w);
+    if (event.type == SDL_WINDOWEVENT) {
+        int width = 0, height = 0;
+        switch (event.window.event) {
+        case SDL_WINDOWEVENT_CLOSE:
+            Push(handle, WM_CLOSE, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+        case SDL_WINDOWEVENT_RESTORED:
+            SDL_GL_GetDrawableSize(w->window, &width, &height);
+            Push(handle, WM_SIZE, SIZE_RESTORED, PackPoint(width, height));
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            Push(handle, WM_SIZE, SIZE_MINIMIZED, 0);
+            break;
+        case SDL_WINDOWEVENT_EXPOSED:
+            Push(handle, WM_PAINT, 0, 0);
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            ActiveWindow = handle;
+            break;
+        default:
+            break;
+        }
+        return;
+    }
+    if (!w->enabled)
+        return;
+    switch (event.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        uint32_t key = VirtualKey(event.key.keysym.sym);
+        if (key == 0)
+            return;
+        uint32_t lParam = 1 | (uint32_t(event.key.keysym.scancode & 0xFF) << 16);
+        if (event.type == SDL_KEYUP)
+            lParam |= 0xC0000000u;
+        Push(handle, event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key, lParam);
+        break;
+    }
+    case SDL_TEXTINPUT:
+        for (const char *c = event.text.text; *c; c++)
+            Push(handle, WM_CHAR, uint8_t(*c), 1);
+        break;
+    case SDL_MOUSEMOTION:
+        Push(handle, WM_MOUSEMOVE, MouseFlags(event.motion.state),
+             PackPoint(event.motion.x, event.motion.y));
+        break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        bool down = event.type == SDL_MOUSEBUTTONDOWN;
+        uint32_t message = event.button.button == SDL_BUTTON_RIGHT    ? WM_RBUTTONDOWN
+                           : event.button.button == SDL_BUTTON_MIDDLE ? WM_MBUTTONDOWN
+                                                                      : WM_LBUTTONDOWN;
+        Push(handle, down ? message : message + 1, MouseFlags(SDL_GetMouseState(nullptr, nullptr)),
+             PackPoint(event.button.x, event.button.y));
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void SetClassHint(SDL_Window *window, const char *className) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+        return;
+    XClassHint hint;
+    hint.res_name = const_cast<char *>(className);
+    hint.res_class = const_cast<char *>(className);
+    XSetClassHint(info.info.x11.display, info.info.x11.window, &hint);
+    XFlush(info.info.x11.display);
+}
+
+} // namespace
+
+int PlatformInit() {
+    if (SDL_WasInit(SDL_INIT_VIDEO))
+        return 1;
+    return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0 ? 1 : 0;
+}
+
+void PlatformShutdown() {
+    if (Context)
+        SDL_GL_DeleteContext(Context);
+    Context = nullptr;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
+}
+
+NativeWindow PlatformCreateWindow(const char *className, const char *title, int32_t x, int32_t y,
+                                  int32_t outerWidth, int32_t outerHeight, uint32_t style,
+                                  NativeWindow owner, NativeWindowProc proc) {
+    bool fullscreen = (style & WS_POPUP) && FullscreenPending;
+    uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
+    if (!(style & WS_CAPTION))
+        flags |= SDL_WINDOW_BORDERLESS;
+    // The GL visual is fixed when the X11 window is made: ask for the depth buffer now.
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
+    SDL_GL_SetAttribute(SDL_GL_RED_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
+    SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 32);
+    SDL_Window *window = SDL_CreateWindow(title, x, y, outerWidth, outerHeight, flags);
+    if (!window) {
+        SDL_GL_SetAttribute(SDL_GL_DEPTH_SIZE, 24);
+        window = SDL_CreateWindow(title, x, y, outerWidth, outerHeight, flags);
+    }
+    if (!window)
+        return 0;
+    SetClassHint(window, className);
+    if (fullscreen) {
+        SDL_SetWindowDisplayMode(window, &FullscreenMode);
+        SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
+    }
+    SdlWindow *w = new SdlWindow{window, SDL_GetWindowID(window), proc,   className, owner, style,
+                                 1,      PlatformCurrentThread(), Windows};
+    Windows = w;
+    NativeWindow handle = NativeWindow(w);
+    if (style & WS_VISIBLE) {
+        SDL_ShowWindow(window);
+        ActiveWindow = handle;
+    }
+    int32_t width, height;
+    PlatformClientSize(handle, &width, &height);
+    proc(handle, WM_SIZE, 0, PackPoint(width, height));
+    return handle;
+}
+
+void PlatformDestroyWindow(NativeWindow window) {
+    for (SdlWindow **link = &Windows; *link; link = &(*link)->next) {
+        if (NativeWindow(*link) == window) {
+            SdlWindow *dead = *link;
+            *link = dead->next;
+            SDL_DestroyWindow(dead->window);
+            delete dead;
+            break;
+        }
+    }
+    if (ActiveWindow == window)
+        ActiveWindow = 0;
+    std::lock_guard<std::mutex> hold(QueueLock);
+    for (auto it = Queue.begin(); it != Queue.end();)
+        it = it->window == window ? Queue.erase(it) : it + 1;
+}
+
+// The window manager draws any frame outside the client area on X11.
+void PlatformFrameExtents(uint32_t, int32_t *left, int32_t *top, int32_t *right, int32_t *bottom) {
+    *left = *top = *right = *bottom = 0;
+}
+
+void PlatformClientSize(NativeWindow window, int32_t *width, int32_t *height) {
+    int w = 0, h = 0;
+    if (SdlWindow *sw = Find(window)) {
+        if (SDL_GetWindowFlags(sw->window) & SDL_WINDOW_MINIMIZED)
+            w = h = 0;
+        else
+            SDL_GetWindowSize(sw->window, &w, &h);
+    }
+    *width = w;
+    *height = h;
+}
+
+void PlatformWindowRect(NativeWindow window, int32_t *x, int32_t *y, int32_t *width,
+                        int32_t *height) {
+    int px = 0, py = 0, w = 0, h = 0;
+    if (SdlWindow *sw = Find(window)) {
+        SDL_GetWindowPosition(sw->window, &px, &py);
+        SDL_GetWindowSize(sw->window, &w, &h);
+    }
+    *x = px;
+    *y = py;
+    *width = w;
+    *height = h;
+}
+
+void PlatformScreenSize(int32_t *width, int32_t *height) {
+    SDL_DisplayMode mode;
+    if (SDL_GetDesktopDisplayMode(0, &mode) != 0)
+        mode.w = mode.h = 0;
+    *width = mode.w;
+    *height = mode.h;
+}
+
+NativeWindow PlatformWindowOwner(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    return w ? w->owner : 0;
+}
+
+const char *PlatformWindowClass(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    return w ? w->className.c_str() : "";
+}
+
+NativeWindow PlatformActiveWindow() {
+    return ActiveWindow;
+}
+
+void PlatformSetActiveWindow(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    if (!w)
+        return;
+    SDL_RaiseWindow(w->window);
+    ActiveWindow = window;
+}
+
+void PlatformEnableWindow(NativeWindow window, int enable) {
+    if (SdlWindow *w = Find(window))
+        w->enabled = enable != 0;
+}
+
+int PlatformIsWindowEnabled(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    return w && w->enabled;
+}
+
+int PlatformIsWindowVisible(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    return w && (SDL_GetWindowFlags(w->window) & SDL_WINDOW_SHOWN);
+}
+
+uint64_t PlatformWindowThread(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    return w ? w->thread : 0;
+}
+
+uint64_t PlatformCurrentThread() {
+    return uint64_t(pthread_self());
+}
+
+void PlatformEnumWindows(void (*visit)(NativeWindow, void *), void *context) {
+    SdlWindow *order[256];
+    int count = 0;
+    for (SdlWindow *w = Windows; w && count < 256; w = w->next)
+        order[count++] = w;
+    while (count > 0)
+        visit(NativeWindow(order[--count]), context);
+}
+
+int PlatformPeekMessage(NativeMessage *message) {
+    for (;;) {
+        {
+            std::lock_guard<std::mutex> hold(QueueLock);
+            if (!Queue.empty()) {
+                *message = Queue.front();
+                Queue.pop_front();
+                return 1;
+            }
+        }
+        // Only the thread that made the windows may pump the display connection.
+        if (!SDL_WasInit(SDL_INIT_VIDEO))
+            return 0;
+        SDL_Event event;
+        if (!SDL_PollEvent(&event))
+            return 0;
+        Translate(event);
+    }
+}
+
+void PlatformPostMessage(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
+    Push(window, message, wParam, lParam);
+}
+
+int32_t PlatformSendMessage(NativeWindow window, uint32_t message, uint32_t wParam,
+                            uint32_t lParam) {
+    SdlWindow *w = Find(window);
+    return w ? w->proc(window, message, wParam, lParam) : 0;
+}
+
+int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *caption,
+                           uint32_t flags) {
+    // The box draws line breaks only at line feeds; a carriage return is shown as one.
+    std::string shown = text ? text : "";
+    for (char &c : shown)
+        if (c == '\r')
+            c = '\n';
+    SDL_MessageBoxButtonData yesNo[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
+        {0, IDNO, "No"},
+    };
+    SDL_MessageBoxButtonData ok[] = {
+        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
+         "OK"},
+    };
+    bool askYesNo = (flags & 0x0F) == MB_YESNO;
+    SDL_MessageBoxData box = {};
+    box.flags = (flags & 0xF0) == MB_ICONHAND ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    SdlWindow *parent = Find(owner);
+    box.window = parent ? parent->window : nullptr;
+    box.title = caption ? caption : "";
+    box.message = shown.c_str();
+    box.numbuttons = askYesNo ? 2 : 1;
+    box.buttons = askYesNo ? yesNo : ok;
+    int pressed = -1;
+    if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0)
+        return 0;
+    return pressed;
+}
+
+int32_t PlatformSetDisplayMode(int32_t width, int32_t height, int32_t bitsPerPixel) {
+    constexpr int32_t DISP_CHANGE_FAILED = -1;
+    int count = SDL_GetNumDisplayModes(0);
+    for (int i = 0; i < count; i++) {
+        SDL_DisplayMode mode;
+        if (SDL_GetDisplayMode(0, i, &mode) != 0)
+            continue;
+        int bits = int(SDL_BITSPERPIXEL(mode.format));
+        // X servers report 32-bit true colour as depth 24.
+        bool bitsMatch = bits == bitsPerPixel || (bitsPerPixel == 32 && bits == 24);
+        if (mode.w == width && mode.h == height && bitsMatch) {
+            FullscreenMode = mode;
+            FullscreenPending = 1;
+            return 0;
+        }
+    }
+    return DISP_CHANGE_FAILED;
+}
+
+void PlatformHideCursor() {
+    SDL_ShowCursor(SDL_DISABLE);
+}
+
+int PlatformCreateContext(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    if (!w)
+        return 0;
+    Context = SDL_GL_CreateContext(w->window);
+    if (!Context)
+        return 0;
+    SDL_GL_MakeCurrent(w->window, Context);
+    SDL_GL_SetSwapInterval(0); // the frame loop paces itself
+    return 1;
+}
+
+void PlatformSwapBuffers(NativeWindow window) {
+    if (SdlWindow *w = Find(window))
+        SDL_GL_SwapWindow(w->window);
+}
