@@ -1,0 +1,81 @@
+#include "core/startup.h"
+#include "content/content.h"
+#include "core/frame_loop.h"
+#include "core/scene.h"
+#include "display/display.h"
+#include "music/music.h"
+#include "music/player.h"
+#include "runtime/files.h"
+#include "runtime/runtime.h"
+
+#include <GL/gl.h>
+#include <cstdio>
+#include <cstdlib>
+
+int32_t PlayerDevice = DEVICE_DEFAULT;
+
+namespace {
+
+constexpr int EXIT_CODE = 0; // every way out
+
+void SetVector(float *vector, float x, float y, float z, float w) {
+    vector[0] = x;
+    vector[1] = y;
+    vector[2] = z;
+    vector[3] = w;
+}
+
+// State that holds for the whole run; the light is placed in the identity modelview.
+void SetRunState() {
+    glViewport(0, 0, DISPLAY_WIDTH, DISPLAY_HEIGHT);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+    glLightfv(GL_LIGHT0, GL_POSITION, LightPosition);
+    glEnable(GL_LIGHT0);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    UploadTextures();
+    BuildObjectList();
+}
+
+} // namespace
+
+int DemoStartUp() {
+    if (RuntimeStart() != RUNTIME_READY) {
+        fprintf(stderr, "tolvmarka: no display to show on (is DISPLAY set?); "
+                        "tolvmarka-capture renders the show to a video file instead\n");
+        return 0;
+    }
+    SetVector(LightPosition, 5.0f, 5.0f, 5.0f, 0.5f);
+    SetVector(EmissionOuter, 0.0f, 1.0f, 0.2f, 0.2f);
+    SetVector(EmissionInner, 1.0f, 0.0f, 0.0f, 1.0f);
+    PlayerInstall();
+    MusicStart();
+    DisplaySetup();
+    SetRunState();
+    SceneVariablesReset();
+    return 1;
+}
+
+void PlayerRelease() {
+    PlayerFree(PLAYER_LIBRARY);
+    if (const char *path = PlayerFilePath())
+        FileDelete(path);
+}
+
+void DemoShutdown() {
+    PlayerRelease();
+    ProgramEnd();
+}
+
+void ProgramEnd() {
+    RuntimeEnd();
+    MainHeapDestroy();
+    exit(EXIT_CODE);
+}
+
+void DemoMain() {
+    if (!DemoStartUp())
+        ProgramEnd();
+    RunFrameLoop();
+    DemoShutdown();
+}

@@ -1,0 +1,46 @@
+// The player library: written to the temporary directory, loaded under a library number,
+// and reached through one wrapper per export that looks the export up at each call.
+#pragma once
+#include "music/player_api.h"
+#include <cstdint>
+
+constexpr int32_t PLAYER_LIBRARY = 0; // the only library number the show uses
+constexpr int32_t PLAYER_FILE = 0;
+extern const char *const PLAYER_FILE_NAME; // "bassmod.dll", appended to TempPath
+
+// Writes the player file, loads it and initialises the player. On a file that cannot be
+// created it shows the install failure and ends the program.
+void PlayerInstall();
+// Builds TempPath + the file name at StringTop. Returns the name, or null when it was cut.
+const char *PlayerFilePath();
+
+// Wrappers: the library number first, then the export's arguments. Those marked "reports"
+// show the player's error box on failure and go on.
+int32_t PlayerFree(int32_t library); // then unloads the library
+uint32_t PlayerGetCPU(int32_t library);
+const char *PlayerGetDeviceDescription(int32_t library, int32_t device); // reports
+// "low.high" of the version word, in StringBuffer at StringTop.
+const char *PlayerGetVersion(int32_t library);
+int32_t PlayerGetVolume(int32_t library);
+// Loads the library from `path` first; 0 without the call when that fails.
+int32_t PlayerInit(int32_t library, const char *path, int32_t device, uint32_t freq,
+                   uint32_t flags);
+void PlayerMusicFree(int32_t library);
+int32_t PlayerMusicGetLength(int32_t library, int32_t playlen); // reports
+const char *PlayerMusicGetName(int32_t library);                // reports
+int32_t PlayerMusicGetPosition(int32_t library);                // reports
+uint32_t PlayerMusicIsActive(int32_t library);
+int32_t PlayerMusicLoad(int32_t library, int32_t mem, const void *file, uint32_t offset,
+                        uint32_t length, uint32_t flags); // reports
+int32_t PlayerMusicPause(int32_t library);
+int32_t PlayerMusicPlay(int32_t library);
+int32_t PlayerMusicPlayEx(int32_t library, uint16_t pos, int32_t flags, int32_t reset);
+int32_t PlayerMusicRemoveSync(int32_t library, uint32_t sync);
+int32_t PlayerMusicSetAmplify(int32_t library, uint32_t amp);
+int32_t PlayerMusicSetPanSep(int32_t library, uint32_t pan);
+int32_t PlayerMusicSetPosition(int32_t library, uint16_t order, uint16_t row);
+int32_t PlayerMusicSetPositionScaler(int32_t library, uint32_t scale);
+uint32_t PlayerMusicSetSync(int32_t library, uint32_t type, uint32_t param, SyncProc proc,
+                            uint32_t user); // reports
+int32_t PlayerMusicStop(int32_t library);
+int32_t PlayerSetVolume(int32_t library, uint32_t volume); // reports
