@@ -1,0 +1,108 @@
+#include "runtime/files.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+constexpr const char *TEMP_PATH_DEFAULT = "/tmp/";
+constexpr mode_t FILE_MODE = 0600;
+
+char TempPath[TEMP_PATH_SIZE];
+ObjectTable FileTable;
+FileHandle CurrentFile;
+
+int32_t TempPathQuery() {
+    const char *dir = getenv("TMPDIR");
+    if (!dir || dir[0] != '/')
+        dir = TEMP_PATH_DEFAULT;
+    size_t length = strlen(dir);
+    size_t total = length + (dir[length - 1] == '/' ? 0 : 1);
+    if (total > size_t(TEMP_PATH_SIZE - 1)) {
+        TempPath[0] = 0;
+        return 0;
+    }
+    memcpy(TempPath, dir, length);
+    TempPath[total - 1] = '/';
+    TempPath[total] = 0;
+    return int32_t(total);
+}
+
+int FileTableInit() {
+    CurrentFile = 0;
+    return ObjectTableInit(&FileTable, sizeof(FileHandle), FILE_TABLE_GROWTH, 0, 0);
+}
+
+// Opens without O_TRUNC: a file that fails the checks must be left as it was. O_NONBLOCK
+// keeps a planted FIFO from blocking the open; it does not affect regular files.
+static int OpenPrivate(const char *name) {
+    int fd =
+        open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, FILE_MODE);
+    if (fd < 0)
+        return -1;
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
+        ftruncate(fd, 0) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+intptr_t FileCreate(int32_t number, const char *name) {
+    CurrentFile = 0;
+    if (!name || name[0] != '/' || number < OBJECT_ANY || number > OBJECT_NUMBER_MAX)
+        return 0;
+    int fd = OpenPrivate(name);
+    if (fd < 0)
+        return 0;
+    FileHandle handle = fd + 1;
+    FileHandle *record = static_cast<FileHandle *>(ObjectOpen(&FileTable, number));
+    if (!record) {
+        close(fd);
+        return 0;
+    }
+    if (*record)
+        close(int(*record - 1));
+    *record = handle;
+    CurrentFile = handle;
+    return number == OBJECT_ANY ? reinterpret_cast<intptr_t>(record) : handle;
+}
+
+int FileWriteData(const void *buffer, uint32_t length) {
+    if (!CurrentFile || !buffer || !length)
+        return 0;
+    const char *next = static_cast<const char *>(buffer);
+    size_t left = length;
+    while (left) {
+        ssize_t written = write(int(CurrentFile - 1), next, left);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return 0;
+        next += written;
+        left -= size_t(written);
+    }
+    return 1;
+}
+
+void FileClose(intptr_t number) {
+    FileHandle *record = static_cast<FileHandle *>(ObjectFind(&FileTable, number));
+    if (!record || !*record)
+        return;
+    // A closed descriptor may be reused by the next open: never write through it again.
+    if (CurrentFile == *record)
+        CurrentFile = 0;
+    close(int(*record - 1));
+    ObjectRelease(&FileTable, number);
+}
+
+int FileDelete(const char *name) {
+    return name && unlink(name) == 0;
+}
+
+void FileCloseAll() {
+    ObjectCloseAll(&FileTable, FileClose);
+}
