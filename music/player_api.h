@@ -7,6 +7,18 @@
 constexpr uint32_t SYNC_POSITION_ONCE = 0x80000000u; // param: order (low 16 bits), row (high 16)
 constexpr uint32_t SYNC_INSTRUMENT = 1;              // param: instrument (low 16), note (high 16)
 constexpr uint32_t SYNC_ANY_NOTE = 0xFFFF;
+// Position syncs fire once per run (a run starts at load, at BASSMOD_MusicStop and when a music
+// that played to its end is played again), on the first tick of their row; passing the order
+// again, after a loop or a jump back, does not fire them. Their callback data: order | row << 16.
+// Instrument syncs fire on every note the instrument strikes (FT2 rules: a note on tick 0, or
+// on tick x of a note delay EDx, not under a tone portamento; a cell without an instrument
+// uses the channel's last one). Notes count as the XM pattern stores them, 1 = C-0. Their
+// callback data: note | channel << 16 (channels from 0).
+
+// BASSMOD_MusicIsActive results.
+constexpr uint32_t ACTIVE_STOPPED = 0;
+constexpr uint32_t ACTIVE_PLAYING = 1;
+constexpr uint32_t ACTIVE_PAUSED = 3;
 
 // Load flags and devices.
 constexpr uint32_t MUSIC_LOOP = 4;     // loop back to the restart position at the end
@@ -36,7 +48,8 @@ enum : int32_t {
 };
 
 // Called on the player's thread (or, with DEVICE_NONE, inside BASSMOD_MusicDecode) when a
-// sync point is heard. It may call BASSMOD_MusicRemoveSync and BASSMOD_MusicSetSync.
+// sync point is heard. It may call back into the player (remove itself, register syncs, play,
+// pause); the player holds no lock while it runs.
 typedef void (*SyncProc)(uint32_t sync, uint32_t data, uint32_t user);
 
 extern "C" {
