@@ -124,16 +124,6 @@ TEST_F(FontTest, OtherCodesTakeTheirOwnCellAsASignedByte) {
     EXPECT_NEAR(zero.u1, -0.375008, REF6);
 }
 
-TEST_F(FontTest, GlyphIsCalledWithTheMarksCode) {
-    // DrawGlyph on its own takes a code, not a character: 91 is the full stop's cell.
-    DrawGlyph(91);
-    std::vector<Cell> cells = DrawnCells();
-    ASSERT_EQ(cells.size(), 1u);
-    EXPECT_NEAR(cells[0].u0, 0.609388, REF6);
-    EXPECT_FALSE(GlTraceEnabled(GL_TEXTURE_2D));
-    EXPECT_EQ(GlTraceMatrixDepth(GL_MODELVIEW), 1);
-}
-
 TEST_F(FontTest, ScrollTextTakesOneStepPerCharacterAndOneQuadPerNonSpace) {
     size_t length = std::strlen(ScrollText);
     size_t spaces = 0;

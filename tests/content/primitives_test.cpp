@@ -111,14 +111,4 @@ TEST_F(PrimitivesTest, PlateIsOneQuadWithThePictureTopAlongTheLowerEdge) {
     EXPECT_EQ(GlTraceMatrixDepth(GL_MODELVIEW), 2);
 }
 
-TEST_F(PrimitivesTest, UntexturedDrawingAfterARingStillFindsTheRingTexture) {
-    DrawPlate();
-    DrawRing();
-    EXPECT_TRUE(GlTraceEnabled(GL_TEXTURE_2D));
-    EXPECT_EQ(GlTraceBoundTexture(), 12u);
-    // The ring set its own wraps; the plate's stay on the plate's texture.
-    EXPECT_EQ(GlTraceTexParameter(12, GL_TEXTURE_WRAP_T), GL_REPEAT);
-    EXPECT_EQ(GlTraceTexParameter(13, GL_TEXTURE_WRAP_T), GL_CLAMP);
-}
-
 } // namespace
