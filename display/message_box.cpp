@@ -1,62 +1,57 @@
 #include "display/message_box.h"
-#include "display/platform.h"
 
-#include <cstdlib>
-#include <mutex>
+#include <pthread.h>
+
+ObjectNode *DisabledWindowList;
 
 namespace {
 
-// Windows a running ShowMessage has disabled, with the thread that disabled them.
-struct DisabledNode {
-    DisabledNode *next;
-    DisabledNode *prev;
-    uint64_t thread;
-    NativeWindow window;
-};
+// The box may be shown from the player's thread; the list itself is the only thing that
+// thread shares with the main thread's calls.
+pthread_mutex_t ListLock = PTHREAD_MUTEX_INITIALIZER;
 
-DisabledNode *DisabledWindowList;
-std::mutex DisabledLock;
-
+// Disables a visible, enabled window of the calling thread and records it. Hidden or
+// already disabled windows are left out, so that the box does not enable them afterwards.
 void DisableIfOurs(NativeWindow window, void *) {
     uint64_t thread = PlatformCurrentThread();
     if (PlatformWindowThread(window) != thread || !PlatformIsWindowVisible(window) ||
         !PlatformIsWindowEnabled(window))
         return;
     PlatformEnableWindow(window, 0);
-    DisabledNode *node = static_cast<DisabledNode *>(calloc(1, sizeof(DisabledNode)));
-    node->thread = thread;
-    node->window = window;
-    std::lock_guard<std::mutex> hold(DisabledLock);
-    node->next = DisabledWindowList;
-    if (DisabledWindowList)
-        DisabledWindowList->prev = node;
-    DisabledWindowList = node;
+    pthread_mutex_lock(&ListLock);
+    DisabledWindow *node =
+        static_cast<DisabledWindow *>(ListAdd(&DisabledWindowList, sizeof(DisabledWindow)));
+    if (node) {
+        node->thread = thread;
+        node->window = window;
+    }
+    pthread_mutex_unlock(&ListLock);
 }
 
+// Enables again every window this thread disabled and drops its nodes; other threads'
+// nodes stay.
 void EnableOurs() {
     uint64_t thread = PlatformCurrentThread();
-    std::lock_guard<std::mutex> hold(DisabledLock);
-    for (DisabledNode *node = DisabledWindowList; node;) {
-        DisabledNode *next = node->next;
+    pthread_mutex_lock(&ListLock);
+    for (void *payload = ListFirst(DisabledWindowList); payload;) {
+        void *next = ListNext(payload);
+        DisabledWindow *node = static_cast<DisabledWindow *>(payload);
         if (node->thread == thread) {
             PlatformEnableWindow(node->window, 1);
-            if (node->prev)
-                node->prev->next = node->next;
-            else
-                DisabledWindowList = node->next;
-            if (node->next)
-                node->next->prev = node->prev;
-            free(node);
+            ListRemove(&DisabledWindowList, payload);
         }
-        node = next;
+        payload = next;
     }
+    pthread_mutex_unlock(&ListLock);
 }
 
 } // namespace
 
 int32_t ShowMessage(const char *caption, const char *text, uint32_t flags) {
     PlatformEnumWindows(DisableIfOurs, nullptr);
-    NativeWindow owner = PlatformActiveWindow(); // only ever a window of this process
+    // Chosen after the walk, so the owner may be a window just disabled. Every window the
+    // platform reports belongs to this process.
+    NativeWindow owner = PlatformActiveWindow();
     int32_t result = PlatformMessageBox(owner, text, caption, flags);
     EnableOurs();
     return result;

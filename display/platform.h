@@ -9,6 +9,7 @@ typedef uintptr_t NativeWindow; // 0: no window
 
 // Message identifiers, as the runtime's window procedure knows them.
 enum : uint32_t {
+    WM_DESTROY = 0x0002,
     WM_SIZE = 0x0005,
     WM_PAINT = 0x000F,
     WM_CLOSE = 0x0010,
@@ -29,12 +30,27 @@ enum : uint32_t {
     WM_MBUTTONUP = 0x0208,
 };
 
+// Virtual-key codes that the platforms and the window runtime share.
+enum : uint32_t {
+    VK_BACK = 8,
+    VK_TAB = 9,
+    VK_RETURN = 13,
+    VK_SHIFT = 16,
+    VK_CONTROL = 17,
+    VK_MENU = 18,
+    VK_ESCAPE = 27,
+    VK_SPACE = 32,
+    VK_KEY_COUNT = 256,
+};
+
 // Window styles.
 enum : uint32_t {
     WS_POPUP = 0x80000000u,
     WS_VISIBLE = 0x10000000u,
     WS_DISABLED = 0x08000000u,
-    WS_CAPTION = 0x00C00000u,
+    WS_CAPTION = 0x00C00000u, // WS_BORDER + WS_DLGFRAME
+    WS_BORDER = 0x00800000u,
+    WS_DLGFRAME = 0x00400000u,
     WS_SYSMENU = 0x00080000u,
     WS_THICKFRAME = 0x00040000u,
     WS_TABSTOP = 0x00010000u,
@@ -66,12 +82,20 @@ typedef int32_t (*NativeWindowProc)(NativeWindow window, uint32_t message, uint3
 int PlatformInit();
 void PlatformShutdown();
 
-// Creates a top-level window at outer position (x, y) with the given outer size. Like the
-// system, creation sends WM_SIZE with the client size to `proc` before it returns.
-// `className` becomes the X11 WM_CLASS. Returns 0 on failure.
+// Window classes: a name bound to the procedure of the windows made from it. Registering a
+// name that is taken fails (0); unregistering one that is not registered fails too.
+int PlatformRegisterClass(const char *name, NativeWindowProc proc);
+int PlatformUnregisterClass(const char *name);
+int PlatformClassRegistered(const char *name);
+
+// Creates a top-level window of a registered class at outer position (x, y) with the given
+// outer size. Like the system, creation sends WM_SIZE with the client size to the class's
+// procedure before it returns. `className` becomes the X11 WM_CLASS. Returns 0 on failure
+// (also when the class is not registered).
 NativeWindow PlatformCreateWindow(const char *className, const char *title, int32_t x, int32_t y,
                                   int32_t outerWidth, int32_t outerHeight, uint32_t style,
-                                  NativeWindow owner, NativeWindowProc proc);
+                                  NativeWindow owner);
+// Sends WM_DESTROY to the window's procedure, then destroys it and drops its queued messages.
 void PlatformDestroyWindow(NativeWindow window);
 // Frame added around the client area for `style` (left, top, right, bottom), in pixels.
 void PlatformFrameExtents(uint32_t style, int32_t *left, int32_t *top, int32_t *right,
@@ -82,6 +106,7 @@ void PlatformWindowRect(NativeWindow window, int32_t *x, int32_t *y, int32_t *wi
 void PlatformScreenSize(int32_t *width, int32_t *height);
 NativeWindow PlatformWindowOwner(NativeWindow window);
 const char *PlatformWindowClass(NativeWindow window);
+uint32_t PlatformWindowStyle(NativeWindow window); // as created, WS_VISIBLE as it is now
 
 // Input and activation. A disabled window drops keyboard and mouse input.
 NativeWindow PlatformActiveWindow(); // also the foreground window of this process
@@ -95,7 +120,14 @@ uint64_t PlatformCurrentThread();
 void PlatformEnumWindows(void (*visit)(NativeWindow window, void *context), void *context);
 
 // The message queue: PeekMessage with PM_REMOVE; returns 0 at once when nothing waits.
+// Window 0 in a message makes it a thread message, which no procedure receives.
 int PlatformPeekMessage(NativeMessage *message);
+// 1 while the key is down, as of the key messages retrieved so far (GetKeyState).
+int PlatformKeyState(uint32_t virtualKey);
+// Queues WM_CHAR for a WM_KEYDOWN of a key that types a character (TranslateMessage).
+void PlatformTranslateMessage(const NativeMessage *message);
+// Hands a retrieved message to its window's procedure; 0 for thread messages.
+int32_t PlatformDispatchMessage(const NativeMessage *message);
 void PlatformPostMessage(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam);
 // Calls the window's procedure directly (a sent message).
 int32_t PlatformSendMessage(NativeWindow window, uint32_t message, uint32_t wParam,

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <pthread.h>
 #include <string>
@@ -19,24 +20,37 @@ struct HeadlessWindow {
     NativeWindowProc proc;
     std::string className;
     NativeWindow owner;
-    int32_t x, y, width, height;
+    int32_t x, y, width, height; // outer rectangle
+    int32_t clientWidth, clientHeight;
     uint32_t style;
     int enabled;
     uint64_t thread;
     HeadlessWindow *next;
 };
 
+// Frames that the system would draw around a client area, as on a classic desktop.
+constexpr int32_t FRAME_BORDER = 1, FRAME_DIALOG = 3, FRAME_SIZING = 4, FRAME_CAPTION = 19;
+
 HeadlessWindow *Windows; // newest first
 NativeWindow ActiveWindow;
 std::deque<NativeMessage> Queue;
 std::mutex QueueLock;
+std::map<std::string, NativeWindowProc> Classes;
+std::mutex ClassLock;
+uint8_t KeyDown[VK_KEY_COUNT];
 
+std::mutex BoxLock;
 int32_t BoxAnswer = IDYES;
+HeadlessBoxHandler BoxHandler;
+void *BoxContext;
 uint32_t BoxCount;
 std::string BoxCaption, BoxText;
 uint32_t BoxFlags;
+NativeWindow BoxOwner;
 int RefuseMode;
+int FailCreation;
 int32_t SurfaceWidth = 640, SurfaceHeight = 480;
+int32_t ScreenWidth = 640, ScreenHeight = 480;
 
 EGLDisplay Display = EGL_NO_DISPLAY;
 EGLSurface Surface = EGL_NO_SURFACE;
@@ -54,8 +68,17 @@ HeadlessWindow *Find(NativeWindow window) {
 void HeadlessSetBoxAnswer(int32_t answer) {
     BoxAnswer = answer;
 }
+void HeadlessSetBoxHandler(HeadlessBoxHandler handler, void *context) {
+    std::lock_guard<std::mutex> hold(BoxLock);
+    BoxHandler = handler;
+    BoxContext = context;
+}
 uint32_t HeadlessBoxCount() {
+    std::lock_guard<std::mutex> hold(BoxLock);
     return BoxCount;
+}
+NativeWindow HeadlessLastBoxOwner() {
+    return BoxOwner;
 }
 const char *HeadlessLastBoxCaption() {
     return BoxCaption.c_str();
@@ -70,8 +93,15 @@ void HeadlessSetSurfaceSize(int32_t width, int32_t height) {
     SurfaceWidth = width;
     SurfaceHeight = height;
 }
+void HeadlessSetScreenSize(int32_t width, int32_t height) {
+    ScreenWidth = width;
+    ScreenHeight = height;
+}
 void HeadlessRefuseDisplayMode(int refuse) {
     RefuseMode = refuse;
+}
+void HeadlessFailWindowCreation(int fail) {
+    FailCreation = fail;
 }
 
 int PlatformInit() {
@@ -90,26 +120,57 @@ void PlatformShutdown() {
     Context = EGL_NO_CONTEXT;
 }
 
+int PlatformRegisterClass(const char *name, NativeWindowProc proc) {
+    std::lock_guard<std::mutex> hold(ClassLock);
+    return Classes.emplace(name, proc).second ? 1 : 0;
+}
+
+int PlatformUnregisterClass(const char *name) {
+    std::lock_guard<std::mutex> hold(ClassLock);
+    return Classes.erase(name) ? 1 : 0;
+}
+
+int PlatformClassRegistered(const char *name) {
+    std::lock_guard<std::mutex> hold(ClassLock);
+    return Classes.count(name) ? 1 : 0;
+}
+
 NativeWindow PlatformCreateWindow(const char *className, const char *, int32_t x, int32_t y,
                                   int32_t outerWidth, int32_t outerHeight, uint32_t style,
-                                  NativeWindow owner, NativeWindowProc proc) {
+                                  NativeWindow owner) {
+    NativeWindowProc proc;
+    {
+        std::lock_guard<std::mutex> hold(ClassLock);
+        auto found = Classes.find(className);
+        if (found == Classes.end() || FailCreation)
+            return 0;
+        proc = found->second;
+    }
+    int32_t left, top, right, bottom;
+    PlatformFrameExtents(style, &left, &top, &right, &bottom);
+    int32_t clientWidth = outerWidth - left - right, clientHeight = outerHeight - top - bottom;
     HeadlessWindow *w = new HeadlessWindow{
-        proc,   className, owner, x, y, outerWidth, outerHeight, style, 1, PlatformCurrentThread(),
+        proc,        className,   owner,        x,     y, outerWidth,
+        outerHeight, clientWidth, clientHeight, style, 1, PlatformCurrentThread(),
         Windows};
     Windows = w;
     NativeWindow handle = NativeWindow(w);
     if (style & WS_VISIBLE)
         ActiveWindow = handle;
-    proc(handle, WM_SIZE, 0, (uint32_t(outerHeight) << 16) | uint32_t(outerWidth & 0xFFFF));
+    proc(handle, WM_SIZE, 0,
+         (uint32_t(clientHeight & 0xFFFF) << 16) | uint32_t(clientWidth & 0xFFFF));
     return handle;
 }
 
 void PlatformDestroyWindow(NativeWindow window) {
+    HeadlessWindow *w = Find(window);
+    if (!w)
+        return;
+    w->proc(window, WM_DESTROY, 0, 0);
     for (HeadlessWindow **link = &Windows; *link; link = &(*link)->next) {
-        if (NativeWindow(*link) == window) {
-            HeadlessWindow *dead = *link;
-            *link = dead->next;
-            delete dead;
+        if (*link == w) {
+            *link = w->next;
+            delete w;
             break;
         }
     }
@@ -120,14 +181,20 @@ void PlatformDestroyWindow(NativeWindow window) {
         it = it->window == window ? Queue.erase(it) : it + 1;
 }
 
-void PlatformFrameExtents(uint32_t, int32_t *left, int32_t *top, int32_t *right, int32_t *bottom) {
-    *left = *top = *right = *bottom = 0;
+void PlatformFrameExtents(uint32_t style, int32_t *left, int32_t *top, int32_t *right,
+                          int32_t *bottom) {
+    int32_t frame = style & WS_THICKFRAME ? FRAME_SIZING
+                    : style & WS_DLGFRAME ? FRAME_DIALOG
+                    : style & WS_BORDER   ? FRAME_BORDER
+                                          : 0;
+    *left = *right = *bottom = frame;
+    *top = frame + ((style & WS_CAPTION) == WS_CAPTION ? FRAME_CAPTION : 0);
 }
 
 void PlatformClientSize(NativeWindow window, int32_t *width, int32_t *height) {
     HeadlessWindow *w = Find(window);
-    *width = w ? w->width : 0;
-    *height = w ? w->height : 0;
+    *width = w ? w->clientWidth : 0;
+    *height = w ? w->clientHeight : 0;
 }
 
 void PlatformWindowRect(NativeWindow window, int32_t *x, int32_t *y, int32_t *width,
@@ -140,8 +207,8 @@ void PlatformWindowRect(NativeWindow window, int32_t *x, int32_t *y, int32_t *wi
 }
 
 void PlatformScreenSize(int32_t *width, int32_t *height) {
-    *width = 640;
-    *height = 480;
+    *width = ScreenWidth;
+    *height = ScreenHeight;
 }
 
 NativeWindow PlatformWindowOwner(NativeWindow window) {
@@ -152,6 +219,11 @@ NativeWindow PlatformWindowOwner(NativeWindow window) {
 const char *PlatformWindowClass(NativeWindow window) {
     HeadlessWindow *w = Find(window);
     return w ? w->className.c_str() : "";
+}
+
+uint32_t PlatformWindowStyle(NativeWindow window) {
+    HeadlessWindow *w = Find(window);
+    return w ? w->style : 0;
 }
 
 NativeWindow PlatformActiveWindow() {
@@ -204,10 +276,35 @@ int PlatformPeekMessage(NativeMessage *message) {
         HeadlessWindow *w = Find(next.window);
         if (input && w && !w->enabled)
             continue; // a disabled window drops keyboard and mouse input
+        if ((next.message == WM_KEYDOWN || next.message == WM_KEYUP) && next.wParam < VK_KEY_COUNT)
+            KeyDown[next.wParam] = next.message == WM_KEYDOWN;
         *message = next;
         return 1;
     }
     return 0;
+}
+
+int PlatformKeyState(uint32_t virtualKey) {
+    return virtualKey < VK_KEY_COUNT && KeyDown[virtualKey];
+}
+
+void PlatformTranslateMessage(const NativeMessage *message) {
+    if (message->message != WM_KEYDOWN)
+        return;
+    uint32_t key = message->wParam, character = 0;
+    if (key == VK_BACK || key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE ||
+        key == VK_SPACE || (key >= '0' && key <= '9'))
+        character = key;
+    else if (key >= 'A' && key <= 'Z')
+        character = PlatformKeyState(VK_SHIFT) ? key : key - 'A' + 'a';
+    if (character)
+        PlatformPostMessage(message->window, WM_CHAR, character, message->lParam);
+}
+
+int32_t PlatformDispatchMessage(const NativeMessage *message) {
+    return message->window ? PlatformSendMessage(message->window, message->message, message->wParam,
+                                                 message->lParam)
+                           : 0;
 }
 
 void PlatformPostMessage(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
@@ -221,12 +318,23 @@ int32_t PlatformSendMessage(NativeWindow window, uint32_t message, uint32_t wPar
     return w ? w->proc(window, message, wParam, lParam) : 0;
 }
 
-int32_t PlatformMessageBox(NativeWindow, const char *text, const char *caption, uint32_t flags) {
-    BoxCount++;
-    BoxCaption = caption ? caption : "";
-    BoxText = text ? text : "";
-    BoxFlags = flags;
-    return BoxAnswer;
+int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *caption,
+                           uint32_t flags) {
+    HeadlessBoxHandler handler;
+    void *context;
+    int32_t answer;
+    {
+        std::lock_guard<std::mutex> hold(BoxLock);
+        BoxCount++;
+        BoxCaption = caption ? caption : "";
+        BoxText = text ? text : "";
+        BoxFlags = flags;
+        BoxOwner = owner;
+        handler = BoxHandler;
+        context = BoxContext;
+        answer = BoxAnswer;
+    }
+    return handler ? handler(caption, text, flags, context) : answer;
 }
 
 int32_t PlatformSetDisplayMode(int32_t, int32_t, int32_t) {

@@ -6,7 +6,11 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <pthread.h>
 #include <string>
@@ -29,14 +33,21 @@ SdlWindow *Windows; // newest first
 NativeWindow ActiveWindow;
 std::deque<NativeMessage> Queue;
 std::mutex QueueLock;
+std::map<std::string, NativeWindowProc> Classes;
+std::mutex ClassLock;
+uint8_t KeyDown[VK_KEY_COUNT];
+// A quit request (SIGINT, SIGTERM) that came while no window existed: the first window
+// gets it as its close request.
+int QuitPending;
 SDL_DisplayMode FullscreenMode;
 int FullscreenPending;
 SDL_GLContext Context;
+int TraceFrames = -1; // -1: TOLVMARKA_TRACE_FRAMES not looked at yet
+uint64_t SwapCount;
 
-// Virtual-key codes of the keys that are not their own character.
-constexpr uint32_t VK_BACK = 8, VK_TAB = 9, VK_RETURN = 13, VK_SHIFT = 16, VK_CONTROL = 17,
-                   VK_MENU = 18, VK_ESCAPE = 27, VK_SPACE = 32, VK_LEFT = 37, VK_UP = 38,
-                   VK_RIGHT = 39, VK_DOWN = 40, VK_DELETE = 46, VK_F1 = 0x70;
+// Virtual-key codes of the keys that are neither letters nor digits nor shared.
+constexpr uint32_t VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_DELETE = 46,
+                   VK_F1 = 0x70;
 constexpr uint32_t MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10;
 constexpr uint32_t SIZE_RESTORED = 0, SIZE_MINIMIZED = 1;
 
@@ -130,9 +141,11 @@ void Push(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lPara
 
 // Turns one SDL event into queued messages. Input for disabled windows is dropped.
 void Translate(const SDL_Event &event) {
-    if (event.type == SDL_QUIT) { // also SIGINT and SIGTERM
+    if (event.type == SDL_QUIT) { // SIGINT and SIGTERM: closing a window does not quit
         if (SdlWindow *main = Oldest())
             Push(NativeWindow(main), WM_CLOSE, 0, 0);
+        else
+            QuitPending = 1;
         return;
     }
     uint32_t id = 0;
@@ -194,9 +207,12 @@ void Translate(const SDL_Event &event) {
         uint32_t key = VirtualKey(event.key.keysym.sym);
         if (key == 0)
             return;
+        // Repeat count 1, scan code, previous state (bit 30), transition (bit 31).
         uint32_t lParam = 1 | (uint32_t(event.key.keysym.scancode & 0xFF) << 16);
         if (event.type == SDL_KEYUP)
             lParam |= 0xC0000000u;
+        else if (event.key.repeat)
+            lParam |= 0x40000000u;
         Push(handle, event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key, lParam);
         break;
     }
@@ -240,6 +256,9 @@ void SetClassHint(SDL_Window *window, const char *className) {
 int PlatformInit() {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return 1;
+    // A closed window is the program's business (WM_CLOSE); SDL_QUIT then comes only from
+    // SIGINT and SIGTERM, whose handlers SDL installs here.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
     return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0 ? 1 : 0;
 }
 
@@ -250,9 +269,32 @@ void PlatformShutdown() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
+int PlatformRegisterClass(const char *name, NativeWindowProc proc) {
+    std::lock_guard<std::mutex> hold(ClassLock);
+    return Classes.emplace(name, proc).second ? 1 : 0;
+}
+
+int PlatformUnregisterClass(const char *name) {
+    std::lock_guard<std::mutex> hold(ClassLock);
+    return Classes.erase(name) ? 1 : 0;
+}
+
+int PlatformClassRegistered(const char *name) {
+    std::lock_guard<std::mutex> hold(ClassLock);
+    return Classes.count(name) ? 1 : 0;
+}
+
 NativeWindow PlatformCreateWindow(const char *className, const char *title, int32_t x, int32_t y,
                                   int32_t outerWidth, int32_t outerHeight, uint32_t style,
-                                  NativeWindow owner, NativeWindowProc proc) {
+                                  NativeWindow owner) {
+    NativeWindowProc proc;
+    {
+        std::lock_guard<std::mutex> hold(ClassLock);
+        auto found = Classes.find(className);
+        if (found == Classes.end())
+            return 0;
+        proc = found->second;
+    }
     bool fullscreen = (style & WS_POPUP) && FullscreenPending;
     uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (!(style & WS_CAPTION))
@@ -286,16 +328,23 @@ NativeWindow PlatformCreateWindow(const char *className, const char *title, int3
     int32_t width, height;
     PlatformClientSize(handle, &width, &height);
     proc(handle, WM_SIZE, 0, PackPoint(width, height));
+    if (QuitPending) {
+        QuitPending = 0;
+        Push(handle, WM_CLOSE, 0, 0);
+    }
     return handle;
 }
 
 void PlatformDestroyWindow(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    if (!w)
+        return;
+    w->proc(window, WM_DESTROY, 0, 0);
     for (SdlWindow **link = &Windows; *link; link = &(*link)->next) {
-        if (NativeWindow(*link) == window) {
-            SdlWindow *dead = *link;
-            *link = dead->next;
-            SDL_DestroyWindow(dead->window);
-            delete dead;
+        if (*link == w) {
+            *link = w->next;
+            SDL_DestroyWindow(w->window);
+            delete w;
             break;
         }
     }
@@ -354,6 +403,14 @@ const char *PlatformWindowClass(NativeWindow window) {
     return w ? w->className.c_str() : "";
 }
 
+uint32_t PlatformWindowStyle(NativeWindow window) {
+    SdlWindow *w = Find(window);
+    if (!w)
+        return 0;
+    uint32_t style = w->style & ~uint32_t(WS_VISIBLE);
+    return PlatformIsWindowVisible(window) ? style | WS_VISIBLE : style;
+}
+
 NativeWindow PlatformActiveWindow() {
     return ActiveWindow;
 }
@@ -406,6 +463,10 @@ int PlatformPeekMessage(NativeMessage *message) {
             if (!Queue.empty()) {
                 *message = Queue.front();
                 Queue.pop_front();
+                uint32_t key = message->wParam;
+                if ((message->message == WM_KEYDOWN || message->message == WM_KEYUP) &&
+                    key < VK_KEY_COUNT)
+                    KeyDown[key] = message->message == WM_KEYDOWN;
                 return 1;
             }
         }
@@ -417,6 +478,26 @@ int PlatformPeekMessage(NativeMessage *message) {
             return 0;
         Translate(event);
     }
+}
+
+int PlatformKeyState(uint32_t virtualKey) {
+    return virtualKey < VK_KEY_COUNT && KeyDown[virtualKey];
+}
+
+// Printable characters come from SDL's text input (which knows the keyboard layout) as
+// WM_CHAR of their own; the keys that type control characters are added here.
+void PlatformTranslateMessage(const NativeMessage *message) {
+    if (message->message != WM_KEYDOWN)
+        return;
+    uint32_t key = message->wParam;
+    if (key == VK_BACK || key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE)
+        Push(message->window, WM_CHAR, key, message->lParam);
+}
+
+int32_t PlatformDispatchMessage(const NativeMessage *message) {
+    return message->window ? PlatformSendMessage(message->window, message->message, message->wParam,
+                                                 message->lParam)
+                           : 0;
 }
 
 void PlatformPostMessage(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
@@ -494,7 +575,17 @@ int PlatformCreateContext(NativeWindow window) {
     return 1;
 }
 
+// With TOLVMARKA_TRACE_FRAMES set, every swap prints its number and CLOCK_MONOTONIC time to
+// standard error, for the benchmarks.
 void PlatformSwapBuffers(NativeWindow window) {
     if (SdlWindow *w = Find(window))
         SDL_GL_SwapWindow(w->window);
+    if (TraceFrames < 0)
+        TraceFrames = getenv("TOLVMARKA_TRACE_FRAMES") != nullptr;
+    if (TraceFrames) {
+        timespec now;
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        fprintf(stderr, "tolvmarka-swap %llu %lld.%09ld\n", (unsigned long long)++SwapCount,
+                (long long)now.tv_sec, now.tv_nsec);
+    }
 }

@@ -1,78 +1,70 @@
 // The window runtime over the platform's native windows and message queue.
 #include "display/window.h"
 
-#include <cstddef>
+#include "runtime/heap.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+ObjectTable WindowTable;
+NativeWindow CurrentWindow;
+
 namespace {
 
-// One accelerator entry: key flags, virtual key, command.
-struct AccelEntry {
-    uint8_t fVirt;
-    uint16_t key;
-    uint16_t command;
-};
-
-constexpr uint8_t FVIRTKEY = 1, FNOINVERT = 2, FSHIFT = 4;
-constexpr uint32_t VK_TAB = 9;
-constexpr int32_t WINDOW_TABLE_START = 10;
 constexpr int32_t WINDOW_TABLE_GROWTH = 30;
+constexpr int32_t WINDOW_TABLE_EXTRA = 2; // the table holds capacity + 2 records
+constexpr int WINDOW_CLOSE_DESCENDING = 1;
+constexpr uint32_t ACCEL_COMMAND = 1; // high word of WM_COMMAND's wParam from an accelerator
 constexpr int32_t ACCEL_COUNT = 2;
 const AccelEntry FocusAccelerators[ACCEL_COUNT] = {
     {FVIRTKEY | FNOINVERT, VK_TAB, CMD_FOCUS_NEXT},
     {FVIRTKEY | FNOINVERT | FSHIFT, VK_TAB, CMD_FOCUS_PREV},
 };
+const char *const TEMPLATE_CLASS = "TemplateClass";
 
-struct WindowRecord {
-    NativeWindow handle;
-    int32_t accelCount;
-    AccelEntry *accelEntries;
-    AccelEntry *accelTable;
-};
-
-// Unnumbered windows live in list nodes; the record's address is the window's number.
-struct WindowNode {
-    WindowNode *next;
-    WindowNode *prev;
-    WindowRecord record;
-};
-
-int32_t Capacity;
-WindowRecord *Slots; // Capacity + 2 records
-WindowNode *Unnumbered;
 WindowHook Hook;
-char ClassName[32];
+// The class template's name: "TemplateClass" at start-up, then each window's class name.
+char ClassName[40];
 
 // Event state: one set for the whole runtime.
 uint32_t PendingEvent;
 uint32_t LastWParam, LastLParam;
 NativeWindow EventWindow;
-uint32_t EventMessage;
+uint32_t EventId;
 int32_t EventSubtype;
 
 WindowRecord *Lookup(intptr_t number) {
-    if (number >= 0 && number <= Capacity)
-        return Slots ? &Slots[number] : nullptr;
-    return reinterpret_cast<WindowRecord *>(number);
+    return static_cast<WindowRecord *>(ObjectFind(&WindowTable, number));
 }
 
 void FormatClassName(intptr_t number) {
     snprintf(ClassName, sizeof ClassName, "WindowClass_%ld", long(number));
 }
 
-int32_t DefaultProc(NativeWindow, uint32_t, uint32_t, uint32_t) {
-    return 0;
+uint32_t LowWord(uint32_t value) {
+    return value & 0xFFFF;
 }
 
-// Windows without a sizing frame never enter the runtime's own sizing mode.
-void SizingHandler(NativeWindow, uint32_t, uint32_t, uint32_t) {}
+uint32_t HighWord(uint32_t value) {
+    return value >> 16;
+}
+
+// The runtime's own sizing mode runs only for WM_SYSCOMMAND SC_SIZE on a sizing frame while
+// windows are dragged with their contents. X11 window managers size windows themselves and
+// send no such command, so here it always passes the message on.
+int32_t SizingHandler(NativeWindow, uint32_t, uint32_t, uint32_t) {
+    return PROC_DEFAULT;
+}
+
+// Tab and Shift+Tab move the keyboard focus between the active window's tab-stop controls.
+// Runtime windows here carry no controls, so there is nothing to move to.
+void MoveFocus(NativeWindow, int) {}
 
 int32_t OwnHandling(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
     switch (message) {
     case WM_CLOSE:
-        PendingEvent = EVENT_CLOSE;
+        PendingEvent = EVENT_CLOSE; // closing is the program's decision
         return 0;
     case WM_SIZE:
         PlatformPostMessage(window, MSG_DEFERRED_SIZE, wParam, lParam);
@@ -88,14 +80,25 @@ int32_t OwnHandling(NativeWindow window, uint32_t message, uint32_t wParam, uint
         EventSubtype = int32_t(lParam);
         return 0;
     case WM_COMMAND:
-        if ((wParam >> 16) == 1 &&
-            ((wParam & 0xFFFF) == CMD_FOCUS_NEXT || (wParam & 0xFFFF) == CMD_FOCUS_PREV))
-            return 0; // focus moves between controls; the demo's windows have none
-        PendingEvent = lParam == 0 ? EVENT_MENU : EVENT_GADGET;
+        EventId = LowWord(wParam);
+        if (lParam != 0) {
+            PendingEvent = EVENT_GADGET;
+        } else if (HighWord(wParam) == ACCEL_COMMAND &&
+                   (EventId == CMD_FOCUS_NEXT || EventId == CMD_FOCUS_PREV)) {
+            MoveFocus(window, EventId == CMD_FOCUS_NEXT);
+        } else {
+            PendingEvent = EVENT_MENU;
+        }
         return 0;
     case WM_NOTIFY:
+        EventId = LowWord(wParam);
+        PendingEvent = EVENT_GADGET;
+        return 0;
     case WM_HSCROLL:
     case WM_VSCROLL:
+        if (lParam == 0) // the window's own scroll bar, not a control
+            return PROC_DEFAULT;
+        EventId = 0; // scroll-bar controls carry no identifier here
         PendingEvent = EVENT_GADGET;
         return 0;
     default:
@@ -103,9 +106,14 @@ int32_t OwnHandling(NativeWindow window, uint32_t message, uint32_t wParam, uint
     }
 }
 
+// Default handling of the messages the runtime leaves alone: nothing on this platform
+// (WM_CLOSE, the one message whose default acts, never gets here).
+int32_t DefaultProc(NativeWindow, uint32_t, uint32_t, uint32_t) {
+    return 0;
+}
+
 int32_t RuntimeWindowProc(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
     EventWindow = window;
-    EventMessage = message;
     LastWParam = wParam;
     LastLParam = lParam;
     SizingHandler(window, message, wParam, lParam);
@@ -119,54 +127,67 @@ int32_t RuntimeWindowProc(NativeWindow window, uint32_t message, uint32_t wParam
 }
 
 WindowRecord *FindByHandle(NativeWindow handle) {
-    for (WindowNode *node = Unnumbered; node; node = node->next)
-        if (node->record.handle == handle)
-            return &node->record;
-    for (int32_t i = 0; i < Capacity; i++)
-        if (Slots[i].handle == handle)
-            return &Slots[i];
+    for (void *node = ListFirst(WindowTable.list); node; node = ListNext(node)) {
+        WindowRecord *record = static_cast<WindowRecord *>(node);
+        if (record->handle == handle)
+            return record;
+    }
+    for (int32_t number = 0; number < WindowTable.capacity; number++) {
+        WindowRecord *record = Lookup(number);
+        if (record && record->handle == handle)
+            return record;
+    }
     return nullptr;
 }
 
-// Tab and Shift+Tab of the active window become focus commands.
-int TranslateAccelerator(const NativeMessage &message) {
-    NativeWindow active = PlatformActiveWindow();
-    WindowRecord *record = active ? FindByHandle(active) : nullptr;
-    if (!record || !record->accelTable || message.message != WM_KEYDOWN)
+// The system's copy of a window's accelerator entries.
+AccelEntry *CreateAcceleratorTable(const AccelEntry *entries, int32_t count) {
+    AccelEntry *table = static_cast<AccelEntry *>(malloc(sizeof(AccelEntry) * size_t(count)));
+    if (table)
+        memcpy(table, entries, sizeof(AccelEntry) * size_t(count));
+    return table;
+}
+
+void DestroyAcceleratorTable(AccelEntry *table) {
+    free(table);
+}
+
+// A key press that matches an entry, with exactly the entry's modifiers down, becomes
+// WM_COMMAND (command, ACCEL_COMMAND) sent to `window`. Returns 1 when it did.
+int TranslateAccelerator(NativeWindow window, const AccelEntry *table, int32_t count,
+                         const NativeMessage &message) {
+    if (message.message != WM_KEYDOWN)
         return 0;
-    for (int32_t i = 0; i < record->accelCount; i++) {
-        const AccelEntry &entry = record->accelTable[i];
-        if (entry.key == message.wParam && !(entry.fVirt & FSHIFT)) {
-            PlatformSendMessage(active, WM_COMMAND, (1u << 16) | entry.command, 0);
-            return 1;
-        }
+    int shift = PlatformKeyState(VK_SHIFT), control = PlatformKeyState(VK_CONTROL),
+        alt = PlatformKeyState(VK_MENU);
+    for (int32_t i = 0; i < count; i++) {
+        const AccelEntry &entry = table[i];
+        if (!(entry.fVirt & FVIRTKEY) || entry.key != message.wParam)
+            continue;
+        if (shift != ((entry.fVirt & FSHIFT) != 0) || control != ((entry.fVirt & FCONTROL) != 0) ||
+            alt != ((entry.fVirt & FALT) != 0))
+            continue;
+        PlatformSendMessage(window, WM_COMMAND, (ACCEL_COMMAND << 16) | entry.command, 0);
+        return 1;
     }
     return 0;
 }
 
-// Keys that are control characters also queue their character, as the system does.
-void TranslateKey(const NativeMessage &message) {
-    constexpr uint32_t VK_BACK = 8, VK_RETURN = 13, VK_ESCAPE = 27;
-    if (message.message != WM_KEYDOWN)
-        return;
-    uint32_t key = message.wParam;
-    if (key == VK_BACK || key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE)
-        PlatformPostMessage(message.window, WM_CHAR, key, message.lParam);
-}
-
 } // namespace
 
-NativeWindow CurrentWindow;
-
 int WindowRuntimeInit() {
-    Capacity = WINDOW_TABLE_START;
-    Slots = static_cast<WindowRecord *>(calloc(size_t(Capacity + 2), sizeof(WindowRecord)));
-    Unnumbered = nullptr;
     Hook = nullptr;
     CurrentWindow = 0;
-    PendingEvent = LastWParam = LastLParam = 0;
-    snprintf(ClassName, sizeof ClassName, "TemplateClass");
-    return PlatformInit();
+    PendingEvent = LastWParam = LastLParam = EventId = 0;
+    EventWindow = 0;
+    EventSubtype = -1;
+    ObjectTableInit(&WindowTable, sizeof(WindowRecord), WINDOW_TABLE_GROWTH, WINDOW_TABLE_EXTRA,
+                    WINDOW_CLOSE_DESCENDING);
+    if (!PlatformInit())
+        return 0;
+    snprintf(ClassName, sizeof ClassName, "%s", TEMPLATE_CLASS);
+    PlatformRegisterClass(ClassName, RuntimeWindowProc);
+    return 1;
 }
 
 intptr_t WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -176,30 +197,21 @@ intptr_t WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t
 
 intptr_t WindowOpenOwned(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                          uint32_t flags, const char *title, NativeWindow owner) {
-    WindowRecord *record;
+    WindowRecord *record = static_cast<WindowRecord *>(ObjectOpen(&WindowTable, number));
+    if (!record)
+        return 0;
     intptr_t id = number;
-    if (number == WINDOW_ANY) {
-        WindowNode *node = static_cast<WindowNode *>(calloc(1, sizeof(WindowNode)));
-        node->next = Unnumbered;
-        if (Unnumbered)
-            Unnumbered->prev = node;
-        Unnumbered = node;
-        record = &node->record;
+    if (number == WINDOW_ANY)
         id = reinterpret_cast<intptr_t>(record);
-    } else {
-        if (number >= Capacity) {
-            int32_t grown = number + WINDOW_TABLE_GROWTH;
-            Slots = static_cast<WindowRecord *>(
-                realloc(Slots, size_t(grown + 2) * sizeof(WindowRecord)));
-            memset(Slots + Capacity + 2, 0, size_t(grown - Capacity) * sizeof(WindowRecord));
-            Capacity = grown;
-        }
-        WindowClose(number);
-        record = &Slots[number];
-    }
+    else
+        WindowClose(number); // opening a number again replaces its window
     FormatClassName(id);
+    PlatformRegisterClass(ClassName, RuntimeWindowProc); // fails harmlessly if still there
 
-    int placement = flags & WF_CENTRE_ACTIVE ? 2 : flags & WF_CENTRE_SCREEN ? 1 : 0;
+    enum { PLACE_AT, PLACE_SCREEN, PLACE_ACTIVE };
+    int placement = flags & WF_CENTRE_ACTIVE   ? PLACE_ACTIVE
+                    : flags & WF_CENTRE_SCREEN ? PLACE_SCREEN
+                                               : PLACE_AT;
     uint32_t style = flags & ~uint32_t(WF_CENTRE_SCREEN | WF_CENTRE_ACTIVE);
     if ((style & ~uint32_t(WF_HIDDEN)) == 0)
         style |= WS_CAPTION;
@@ -209,16 +221,20 @@ intptr_t WindowOpenOwned(int32_t number, int32_t x, int32_t y, int32_t width, in
     PlatformFrameExtents(style, &left, &top, &right, &bottom);
     int32_t outerWidth = width + left + right;
     int32_t outerHeight = height + top + bottom;
-    if (placement == 1 || (placement == 2 && !PlatformActiveWindow())) {
+
+    NativeWindow active = PlatformActiveWindow();
+    if (placement == PLACE_ACTIVE && !active)
+        placement = PLACE_SCREEN;
+    if (placement == PLACE_SCREEN) {
         int32_t screenWidth, screenHeight;
         PlatformScreenSize(&screenWidth, &screenHeight);
         int32_t w = outerWidth < screenWidth ? outerWidth : screenWidth;
         int32_t h = outerHeight < screenHeight ? outerHeight : screenHeight;
         x = (screenWidth >> 1) - (w >> 1);
         y = (screenHeight >> 1) - (h >> 1);
-    } else if (placement == 2) {
+    } else if (placement == PLACE_ACTIVE) {
         int32_t ax, ay, aw, ah;
-        PlatformWindowRect(PlatformActiveWindow(), &ax, &ay, &aw, &ah);
+        PlatformWindowRect(active, &ax, &ay, &aw, &ah);
         x = ax - (outerWidth >> 1) + (aw >> 1);
         y = ay - (outerHeight >> 1) + (ah >> 1);
         x = x < 0 ? 0 : x;
@@ -226,15 +242,18 @@ intptr_t WindowOpenOwned(int32_t number, int32_t x, int32_t y, int32_t width, in
     }
 
     NativeWindow handle = PlatformCreateWindow(ClassName, title ? title : "", x, y, outerWidth,
-                                               outerHeight, style, owner, RuntimeWindowProc);
+                                               outerHeight, style, owner);
     record->handle = handle;
     if (!handle)
         return 0;
     CurrentWindow = handle;
-    record->accelEntries = static_cast<AccelEntry *>(malloc(sizeof FocusAccelerators));
-    memcpy(record->accelEntries, FocusAccelerators, sizeof FocusAccelerators);
-    record->accelCount = ACCEL_COUNT;
-    record->accelTable = record->accelEntries;
+    AccelEntry *entries =
+        static_cast<AccelEntry *>(HeapAlloc(MainHeap, 0, sizeof FocusAccelerators));
+    if (entries)
+        memcpy(entries, FocusAccelerators, sizeof FocusAccelerators);
+    record->accelCount = entries ? ACCEL_COUNT : 0;
+    record->accelEntries = entries;
+    record->accelTable = entries ? CreateAcceleratorTable(entries, ACCEL_COUNT) : nullptr;
     return number == WINDOW_ANY ? id : intptr_t(handle);
 }
 
@@ -256,7 +275,7 @@ int32_t ClientWidth() {
 int32_t ClientHeight() {
     int32_t width, height;
     PlatformClientSize(CurrentWindow, &width, &height);
-    return height; // runtime windows have no menu bar
+    return height; // runtime windows have no menu bar to add
 }
 
 uint32_t WindowPoll() {
@@ -264,13 +283,16 @@ uint32_t WindowPoll() {
     NativeMessage message;
     if (!PlatformPeekMessage(&message))
         return EVENT_NONE;
-    if (!TranslateAccelerator(message)) {
-        TranslateKey(message);
-        if (message.window && FindByHandle(message.window))
-            PlatformSendMessage(message.window, message.message, message.wParam, message.lParam);
+    NativeWindow active = PlatformActiveWindow();
+    WindowRecord *record = active ? FindByHandle(active) : nullptr;
+    if (!record || !record->accelTable ||
+        !TranslateAccelerator(active, record->accelTable, record->accelCount, message)) {
+        PlatformTranslateMessage(&message);
+        PlatformDispatchMessage(&message);
     }
     uint32_t event = PendingEvent;
     if (event == EVENT_NONE) {
+        // Also thread messages and messages of windows that are not the runtime's.
         event = message.message;
         LastWParam = message.wParam;
         LastLParam = message.lParam;
@@ -283,6 +305,22 @@ uint32_t LastMessageParam() {
     return LastWParam;
 }
 
+uint32_t LastMessageLParam() {
+    return LastLParam;
+}
+
+NativeWindow LastEventWindow() {
+    return EventWindow;
+}
+
+uint32_t LastEventId() {
+    return EventId;
+}
+
+int32_t LastEventSubtype() {
+    return EventSubtype;
+}
+
 void WindowClose(intptr_t number) {
     WindowRecord *record = Lookup(number);
     if (!record || !record->handle)
@@ -291,33 +329,18 @@ void WindowClose(intptr_t number) {
     if (owner)
         PlatformSetActiveWindow(owner);
     PlatformDestroyWindow(record->handle);
-    if (record->handle == CurrentWindow)
-        CurrentWindow = 0;
+    FormatClassName(number);
+    PlatformUnregisterClass(ClassName);
     if (record->accelEntries) {
-        free(record->accelEntries);
-        record->accelEntries = nullptr;
-        record->accelTable = nullptr;
+        HeapFree(MainHeap, record->accelEntries);
+        DestroyAcceleratorTable(record->accelTable);
     }
-    record->handle = 0;
-    if (number < 0 || number > Capacity) {
-        WindowNode *node = reinterpret_cast<WindowNode *>(reinterpret_cast<char *>(record) -
-                                                          offsetof(WindowNode, record));
-        if (node->prev)
-            node->prev->next = node->next;
-        else
-            Unnumbered = node->next;
-        if (node->next)
-            node->next->prev = node->prev;
-        free(node);
-    }
+    if (number >= 0 && number <= WindowTable.capacity)
+        record->handle = 0; // the other fields stay until the number is opened again
+    else
+        ObjectRelease(&WindowTable, number);
 }
 
 void WindowCloseAll() {
-    for (WindowNode *node = Unnumbered; node;) {
-        WindowNode *next = node->next;
-        WindowClose(reinterpret_cast<intptr_t>(&node->record));
-        node = next;
-    }
-    for (int32_t i = Capacity - 1; i >= 0; i--)
-        WindowClose(i);
+    ObjectCloseAll(&WindowTable, WindowClose);
 }

@@ -2,9 +2,10 @@
 // messages become event codes that the program polls without waiting, one per call.
 #pragma once
 #include "display/platform.h"
+#include "runtime/objects.h"
 #include <cstdint>
 
-constexpr int32_t WINDOW_ANY = -1; // open an unnumbered window; its record address is its number
+constexpr int32_t WINDOW_ANY = OBJECT_ANY; // open an unnumbered window; its record is its number
 
 // Flags of WindowOpen that the runtime consumes; all other bits are window styles.
 enum : uint32_t {
@@ -36,10 +37,32 @@ enum : uint32_t {
     CMD_FOCUS_PREV = 1213,
 };
 
+// One keyboard-accelerator entry (the platform's ACCEL record).
+struct AccelEntry {
+    uint8_t fVirt; // FVIRTKEY, FNOINVERT, FSHIFT, FCONTROL, FALT
+    uint16_t key;
+    uint16_t command;
+};
+enum : uint8_t { FVIRTKEY = 1, FNOINVERT = 2, FSHIFT = 4, FCONTROL = 8, FALT = 0x10 };
+
+// A window's slot in WindowTable, or the payload of an unnumbered window's list node.
+struct WindowRecord {
+    NativeWindow handle; // 0: the slot holds no window
+    int32_t accelCount;
+    AccelEntry *accelEntries; // MainHeap block
+    AccelEntry *accelTable;   // the table built from the entries
+};
+
+// Windows 0..capacity-1 in slots (capacity + 2 records, growing to n + 30), unnumbered
+// windows in its list.
+extern ObjectTable WindowTable;
+extern NativeWindow CurrentWindow; // the most recently opened window
+
 typedef int32_t (*WindowHook)(NativeWindow window, uint32_t message, uint32_t wParam,
                               uint32_t lParam);
 
-// Sets up the window table and class template. Returns 0 when there is no display.
+// Connects to the display, sets up the window table and registers "TemplateClass".
+// Returns 0 when there is no display (the table is still set up).
 int WindowRuntimeInit();
 intptr_t WindowOpen(int32_t number, int32_t x, int32_t y, int32_t width, int32_t height,
                     uint32_t flags, const char *title);
@@ -49,9 +72,16 @@ void SetWindowHook(WindowHook hook);
 NativeWindow WindowHandle(intptr_t number);
 int32_t ClientWidth();
 int32_t ClientHeight();
+// Handles at most one queued message and never waits: 0 when none was queued, else the
+// event it produced or its message identifier.
 uint32_t WindowPoll();
-uint32_t LastMessageParam();
+uint32_t LastMessageParam(); // wParam of the last message
+// The rest of the event state: lParam, the window, the menu or control identifier and the
+// subtype (-1 from the start of every poll; the click kind of EVENT_TRAY).
+uint32_t LastMessageLParam();
+NativeWindow LastEventWindow();
+uint32_t LastEventId();
+int32_t LastEventSubtype();
 void WindowClose(intptr_t number);
+// Unnumbered windows newest first, then slots capacity - 1 down to 0.
 void WindowCloseAll();
-
-extern NativeWindow CurrentWindow; // the most recently opened window
