@@ -80,7 +80,13 @@ typedef uint32_t (*BASSMOD_MusicSetSync_t)(uint32_t type, uint32_t param, SyncPr
 typedef int32_t (*BASSMOD_MusicStop_t)();
 typedef int32_t (*BASSMOD_SetVolume_t)(uint32_t volume);
 // Offline decoding (device DEVICE_NONE): renders `frames` stereo 16-bit frames at the
-// init rate into `buffer`, firing the syncs on the caller's thread at their exact
-// sample positions. Returns the frames written; silence while paused.
+// init rate into `buffer` (null: decoded and dropped), firing the syncs on the caller's thread
+// at their exact sample positions: a callback runs when decoding reaches its event's first
+// frame, the frames before it already in the buffer and the rest not yet; events in the order
+// they sound. Returns the frames written; silence while paused, stopped or without music.
 typedef uint32_t (*BASSMOD_MusicDecode_t)(int16_t *buffer, uint32_t frames);
+// In a sync callback: the output frame at which its event sounds. Elsewhere: the frames
+// output so far. Counted from BASSMOD_Init on the output stream (frames decoded, or handed
+// to the device).
+typedef uint32_t (*BASSMOD_MusicGetFrame_t)();
 }
