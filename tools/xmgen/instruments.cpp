@@ -16,7 +16,6 @@ using synth::Wave;
 constexpr double EDGE_SECONDS = 0.002; // fade at the start of one-shot samples
 constexpr double TAIL_SECONDS = 0.02;  // fade at their end
 
-
 xm::Envelope VolumeEnvelope(std::vector<std::array<uint16_t, 2>> points, int sustain = -1) {
     xm::Envelope e;
     e.points = std::move(points);
@@ -41,16 +40,17 @@ double Glide(int frame, int frames, double from, double to, double tau) {
     return to + (from - to) * (std::exp(-t / tau) - end) / (1.0 - end);
 }
 
+// Plays once. Unpitched sounds keep the default tone, so that C-4 replays them at their own
+// rate; pitched ones name the frequency they were synthesised at.
 xm::Sample OneShot(const char *name, Wave wave, double rate, double level, int panning = 128,
-                   bool sixteenBit = true) {
+                   double toneHz = synth::MIDDLE_C_HZ) {
     synth::FadeIn(wave, synth::Frames(EDGE_SECONDS, rate));
     synth::FadeOut(wave, synth::Frames(TAIL_SECONDS, rate));
     xm::Sample s;
     s.name = name;
     s.data = synth::ToPcm(wave, level);
-    s.sixteenBit = sixteenBit;
     s.panning = uint8_t(panning);
-    synth::Tune(s, rate, synth::MIDDLE_C_HZ);
+    synth::Tune(s, rate, toneHz);
     return s;
 }
 
@@ -244,7 +244,7 @@ xm::Instrument Pluck() {
             return (h % 2 ? 1.0 : 0.45) / h * std::exp(-t * (7.0 + 2.2 * h));
         },
         9);
-    return Instrument("pluck", OneShot("pluck", w, rate, 0.6));
+    return Instrument("pluck", OneShot("pluck", w, rate, 0.6, 128, rate / period));
 }
 
 xm::Instrument Bell() {

@@ -67,13 +67,19 @@ Token ParseToken(const std::string &text, const std::vector<KitSound> &kit) {
     Token token;
     size_t pos = 1;
     const char head = text[0];
-    if (head == '=') {
-        token.notes = {xm::NOTE_OFF};
-    } else if (head >= 'A' && head <= 'G') {
+    if (head == '=' || (head >= 'A' && head <= 'G')) {
+        // One note or key off, or several joined by '+' for a chord.
         pos = 0;
-        token.notes.push_back(ParseNoteAt(text, pos));
-        while (pos < text.size() && text[pos] == '+')
-            token.notes.push_back(ParseNoteAt(text, ++pos));
+        do {
+            if (pos > 0)
+                ++pos; // the '+'
+            if (pos < text.size() && text[pos] == '=') {
+                token.notes.push_back(xm::NOTE_OFF);
+                ++pos;
+            } else {
+                token.notes.push_back(ParseNoteAt(text, pos));
+            }
+        } while (pos < text.size() && text[pos] == '+');
     } else if (head >= 'a' && head <= 'z') {
         const KitSound *sound = nullptr;
         for (const KitSound &s : kit)

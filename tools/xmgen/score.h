@@ -4,6 +4,7 @@
 //   =            key off
 //   A4 C#5 Bb3   a note in the track's instrument; C-4 is middle C
 //   A3+C4+E4     a chord: one note each on the track's channel and the channels after it
+//   =+=+=        key off on three channels
 //   k s h ...    a drum hit from the kit (instrument and note of its own)
 //   | and line breaks are only for the eye.
 //

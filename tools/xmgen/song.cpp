@@ -197,8 +197,8 @@ std::vector<Part> Score() {
              {CH_ECHO, 0, 32, "= ."},
              {CH_ARP, PLUCK, 2, ARP_F + ARP_G, 26},
              {CH_PAD, PIANO, 2,
-              "A3+C4+F4 . . A3+C4+F4 | . . A3+C4+F4 . | . . . . | . . = . "
-              "G3+B3+D4 . . G3+B3+D4 | . . G3+B3+D4 . | . . . . | . . = . ",
+              "A3+C4+F4 . . A3+C4+F4 | . . A3+C4+F4 . | . . . . | . . =+=+= . "
+              "G3+B3+D4 . . G3+B3+D4 | . . G3+B3+D4 . | . . . . | . . =+=+= . ",
               40},
              {CH_MELODY, SQUARE, 2,
               "C5 . . A4 | . . F4 . | A4 . C5 . | D5 . C5 . "
