@@ -259,7 +259,16 @@ int PlatformInit() {
     // A closed window is the program's business (WM_CLOSE); SDL_QUIT then comes only from
     // SIGINT and SIGTERM, whose handlers SDL installs here.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
-    return SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0 ? 1 : 0;
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
+        return 0;
+    // SDL marks borderless windows through this atom only when it exists already, which
+    // it does not before a window manager has run: without it a borderless window would
+    // get a frame from a window manager started later.
+    if (Display *display = XOpenDisplay(nullptr)) {
+        XInternAtom(display, "_MOTIF_WM_HINTS", False);
+        XCloseDisplay(display);
+    }
+    return 1;
 }
 
 void PlatformShutdown() {
