@@ -151,15 +151,18 @@ PLAYER_EXPORT int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags
     return SetError(PLAYER_OK);
 }
 
+// Ends playback and releases everything: no callback comes after it returns (unless it is
+// called from a callback, which then returns on its own).
 PLAYER_EXPORT void BASSMOD_Free() {
-    if (!Initialized) {
-        SetError(PLAYER_ERROR_INIT);
+    const bool ready = LockReady(false);
+    pthread_mutex_unlock(&PlayerLock);
+    if (!ready)
         return;
-    }
     PlayerShutdown();
     SetError(PLAYER_OK);
 }
 
+// Time spent rendering the last block, in percent of the block's playing time.
 PLAYER_EXPORT uint32_t BASSMOD_GetCPU() {
     if (!LockReady(false))
         return Unlock(false);
@@ -198,6 +201,7 @@ PLAYER_EXPORT int32_t BASSMOD_GetVolume() {
     return volume;
 }
 
+// Output volume 0-100 (100: as mixed), applied with the amplification.
 PLAYER_EXPORT int32_t BASSMOD_SetVolume(uint32_t volume) {
     if (!LockReady(false))
         return Unlock(false);
@@ -211,8 +215,10 @@ PLAYER_EXPORT int32_t BASSMOD_SetVolume(uint32_t volume) {
 // mem 0: `file` is a path, `length` 0 meaning up to the file's end.
 PLAYER_EXPORT int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset,
                                         uint32_t length, uint32_t flags) {
-    if (!Initialized)
-        return SetError(PLAYER_ERROR_INIT);
+    const bool ready = LockReady(false);
+    pthread_mutex_unlock(&PlayerLock);
+    if (!ready)
+        return 0;
     if (file == nullptr)
         return SetError(mem != 0 ? PLAYER_ERROR_ILLPARAM : PLAYER_ERROR_FILEOPEN);
     const uint8_t *data = nullptr;
@@ -277,6 +283,7 @@ PLAYER_EXPORT const char *BASSMOD_MusicGetName() {
     return MusicName;
 }
 
+// Order | row << 16 of the tick being heard (with DEVICE_NONE: being decoded).
 PLAYER_EXPORT uint32_t BASSMOD_MusicGetPosition() {
     if (!LockReady(true)) {
         pthread_mutex_unlock(&PlayerLock);
@@ -355,6 +362,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicStop() {
     return Unlock(SetError(PLAYER_OK));
 }
 
+// Amplification 0-100: 50 leaves the mix as it is, 100 doubles it (clipped).
 PLAYER_EXPORT int32_t BASSMOD_MusicSetAmplify(uint32_t amp) {
     if (!LockReady(false))
         return Unlock(false);
@@ -364,6 +372,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetAmplify(uint32_t amp) {
     return Unlock(SetError(PLAYER_OK));
 }
 
+// Stereo separation 0-100 of the channels' panning (100, the default: full).
 PLAYER_EXPORT int32_t BASSMOD_MusicSetPanSep(uint32_t pan) {
     if (!LockReady(false))
         return Unlock(false);
@@ -375,6 +384,8 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetPanSep(uint32_t pan) {
     return Unlock(SetError(PLAYER_OK));
 }
 
+// 1-256: BASSMOD_MusicGetPosition's row field counts row x scale plus the ticks passed in the
+// row, scaled the same way.
 PLAYER_EXPORT int32_t BASSMOD_MusicSetPositionScaler(uint32_t scale) {
     if (!LockReady(false))
         return Unlock(false);

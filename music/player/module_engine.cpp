@@ -337,14 +337,14 @@ void ClearEventQueue() {
     QueueHead = QueueCount = 0;
 }
 
-bool PopDueEvent(uint64_t heardFrame, SyncEvent *event) {
+bool PopDueEvent(int64_t heardFrame, SyncEvent *event) {
     while (QueueCount > 0) {
         const SyncEvent &head = EventQueue[QueueHead];
         if (head.generation != MusicGeneration) {
             QueuePop();
             continue;
         }
-        if (head.frame > heardFrame)
+        if (int64_t(head.frame) > heardFrame)
             return false;
         *event = head;
         QueuePop();

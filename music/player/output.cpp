@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -27,7 +29,7 @@ uint32_t LatencyFrames;
 bool AnchorValid;
 double AnchorTime;
 int64_t AnchorFrame, AnchorLimit;
-uint64_t LastHeard;
+int64_t LastHeard; // frames heard; negative until the first block plays
 
 timespec ToTimespec(double seconds) {
     timespec result;
@@ -93,7 +95,7 @@ void *DispatchMain(void *) {
             pthread_cond_wait(&PlayerWake, &PlayerLock);
             continue;
         }
-        double wait = double(EventQueue[QueueHead].frame - HeardFrameLocked()) / Rate;
+        double wait = double(int64_t(EventQueue[QueueHead].frame) - HeardFrameLocked()) / Rate;
         wait = wait < MIN_DISPATCH_WAIT   ? MIN_DISPATCH_WAIT
                : wait > MAX_DISPATCH_WAIT ? MAX_DISPATCH_WAIT
                                           : wait;
@@ -147,14 +149,14 @@ double MonotonicSeconds() {
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
 }
 
-uint64_t HeardFrameLocked() {
+int64_t HeardFrameLocked() {
     if (!AnchorValid)
         return LastHeard;
     int64_t heard = AnchorFrame + int64_t((MonotonicSeconds() - AnchorTime) * Rate);
     if (heard > AnchorLimit)
         heard = AnchorLimit;
-    if (heard > int64_t(LastHeard))
-        LastHeard = uint64_t(heard);
+    if (heard > LastHeard)
+        LastHeard = heard;
     return LastHeard;
 }
 
@@ -162,10 +164,23 @@ int32_t OutputOpen() {
     pthread_mutex_lock(&PlayerLock);
     Stopping = false;
     AnchorValid = false;
-    LastHeard = 0;
+    LastHeard = -1;
     pthread_mutex_unlock(&PlayerLock);
     char reason[REASON_LENGTH];
+    // Sound libraries probed on the way (ALSA without a card) print their own complaints;
+    // the reason comes back through SDL, and the one line below says what matters.
+    fflush(stderr);
+    const int savedStderr = dup(STDERR_FILENO);
+    const int quiet = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (savedStderr >= 0 && quiet >= 0)
+        dup2(quiet, STDERR_FILENO);
     const bool device = OpenDevice(reason);
+    if (savedStderr >= 0 && quiet >= 0)
+        dup2(savedStderr, STDERR_FILENO);
+    if (quiet >= 0)
+        close(quiet);
+    if (savedStderr >= 0)
+        close(savedStderr);
     DispatchRunning = pthread_create(&DispatchThread, nullptr, DispatchMain, nullptr) == 0;
     if (device && DispatchRunning) {
         SDL_PauseAudioDevice(AudioDevice, 0);

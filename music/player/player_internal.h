@@ -107,14 +107,16 @@ void RenderLocked(int16_t *buffer, uint32_t frames, bool inlineSyncs);
 // during a call. Called and returns with the lock held.
 void DispatchLocked(const SyncEvent &event);
 void ClearEventQueue();
-bool PopDueEvent(uint64_t heardFrame, SyncEvent *event);
+// Takes the next queued event of this run that is due at `heardFrame`.
+bool PopDueEvent(int64_t heardFrame, SyncEvent *event);
 
 // Output (output.cpp). OutputOpen starts the device (or the silent clock) and the dispatcher;
 // both called without the lock.
 int32_t OutputOpen();
 void OutputClose();
-// Frames heard so far on the output, estimated from the clock anchored at the last pull.
-uint64_t HeardFrameLocked();
+// The output frame being heard now, estimated from the clock anchored at the last pull;
+// negative before the first block plays.
+int64_t HeardFrameLocked();
 double MonotonicSeconds();
 
 // Shuts everything down without the lock held: threads joined, music and syncs released.
