@@ -50,7 +50,7 @@ const std::vector<score::KitSound> KIT = {
 // Drums, one bar in 16ths (repeated to fill the pattern).
 const char *CLAP_BACKBEAT = ". . . . | s . . . | . . . . | s . . .";
 const char *KICK_FOUR = "k . . . | k . . . | k . . . | k . . .";
-const char *HATS_GROOVE = "h@40 h@18 o@36 h@22";
+const char *HATS_GROOVE = "h@48 h@22 o@42 h@26";
 const char *HATS_BUILD = "h@30 h@14 h@34 h@14";
 const char *SHAKER_OFFBEAT = ". z@14 z@34 z@14";
 const char *GHOSTS = ". . . g@18 | . . . . | . g@16 . . | . . . g@22";
