@@ -1,0 +1,33 @@
+// The capture's outputs: PNG pictures, a WAV file, a Y4M stream, and an H.264 + AAC video
+// made by ffmpeg. One WAV, one Y4M stream and one encoder can be open at a time. Every
+// procedure returns 1 on success and 0, with a message on stderr, on failure.
+#pragma once
+#include <cstdint>
+
+constexpr uint32_t WAV_HEADER_BYTES = 44;
+
+int PngWrite(const char *path, const uint8_t *rgb, int32_t width, int32_t height);
+
+// 16-bit stereo PCM at OUTPUT_RATE. The sizes in the header are filled in by WavClose.
+int WavOpen(const char *path);
+int WavWrite(const int16_t *pcm, uint32_t frames);
+int WavClose();
+
+// YUV4MPEG2 at 50 frames per second, 4:4:4, BT.601 limited range.
+int Y4mOpen(const char *path, int32_t width, int32_t height);
+int Y4mWrite(const uint8_t *rgb);
+int Y4mClose();
+// One pixel row of RGB to the three planes (BT.601, limited range: Y 16-235, Cb/Cr 16-240).
+void RgbToYcbcr(const uint8_t *rgb, int32_t pixels, uint8_t *y, uint8_t *cb, uint8_t *cr);
+
+// The full path of `name` found on PATH, or null (the result lives until the next call).
+const char *FindProgram(const char *name);
+// Starts ffmpeg encoding raw RGB frames written by EncoderWrite into an H.264 file at
+// `videoPath`. ffmpeg runs in a process group of its own, so a Ctrl-C meant for the capture
+// does not cut its file short.
+int EncoderOpen(const char *videoPath, int32_t width, int32_t height);
+int EncoderWrite(const uint8_t *rgb);
+// Ends the input and waits for ffmpeg.
+int EncoderClose();
+// Muxes the H.264 video with the WAV's sound encoded as AAC into `outPath`.
+int EncoderMux(const char *videoPath, const char *wavPath, const char *outPath);
