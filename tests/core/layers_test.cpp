@@ -13,7 +13,7 @@ class LayerTest : public ShowTest {};
 
 // ---- Tunnel ----
 
-TEST_F(LayerTest, TunnelRollsBeforeTurningAndDrawsFiftyOneRingsAQuarterApart) {
+TEST_F(LayerTest, TunnelTurnsByItsAngleBeforeSteppingItAndDrawsFiftyOneRingsAQuarterApart) {
     TunnelAngle = 10.0f;
     TunnelShift = 0.0f;
     Stream drawn = Record(DrawTunnelLayer);
@@ -44,6 +44,7 @@ TEST_F(LayerTest, TunnelAngleGrowsWithoutWrapping) {
     TunnelAngle = 359.0f;
     Record(DrawTunnelLayer);
     Stream drawn = Record(DrawTunnelLayer);
+    ASSERT_GT(drawn.size(), 2u);
     EXPECT_EQ(drawn[2], "glRotatef(361,0,0,1)");
     EXPECT_EQ(TunnelAngle, 363.0f);
 }
@@ -105,7 +106,8 @@ TEST_F(LayerTest, PlatesPassTheCentreJustAfterReachingItAndAreNeverClamped) {
         plate1.push_back(GlTraceCalls()[first - 1].F(0));
     }
     // In single precision 4 - 40 x 0.1 stays a few millionths above 0: plate 2 is drawn
-    // just off the centre in its 41st frame and past it from the 42nd.
+    // just off the centre in its 41st frame and past it from the 42nd. 1e-5 bounds that
+    // rounding remainder and is far below one frame's step of 0.1.
     EXPECT_GT(plate2[40], 0.0f);
     EXPECT_LT(plate2[40], 1e-5f);
     EXPECT_LT(plate2[41], 0.0f);
