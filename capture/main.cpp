@@ -255,11 +255,12 @@ int main(int argc, char **argv) {
         frames++;
         ok = WriteFrame(frames, rgb, pcm);
         double now = SecondsNow();
-        if (progress && (now - shown >= PROGRESS_EVERY_S || end)) {
+        bool last = end || frames == FrameLimit;
+        if (progress && (now - shown >= PROGRESS_EVERY_S || last)) {
             ShowProgress(frames, total, now - start);
             shown = now;
         }
-        if (end || frames == FrameLimit)
+        if (last)
             break;
     }
     if (progress)
