@@ -1,0 +1,26 @@
+// Sends a window the close request that a window manager's close box sends
+// (WM_PROTOCOLS / WM_DELETE_WINDOW). Usage: x11_close_request WINDOW_ID
+#include <X11/Xlib.h>
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s WINDOW_ID\n", argv[0]);
+        return 2;
+    }
+    Display *display = XOpenDisplay(nullptr);
+    if (!display)
+        return 1;
+    Window window = Window(strtoul(argv[1], nullptr, 0));
+    XEvent event = {};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    Status sent = XSendEvent(display, window, False, NoEventMask, &event);
+    XCloseDisplay(display); // flushes the request
+    return sent ? 0 : 1;
+}
