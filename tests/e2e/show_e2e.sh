@@ -4,9 +4,9 @@
 #
 #   show_e2e.sh SHOW CLOSE_REQUEST SCENARIO
 #
-# SCENARIO: windowed-escape | windowed-close | windowed-sigterm (answer No, end the run one
-# way), fullscreen (answer Yes on a 640x480 screen, end with Escape), fullscreen-refused
-# (answer Yes on an 800x600 screen, which has no 640x480 mode).
+# SCENARIO: windowed-escape | windowed-close | windowed-sigterm | windowed-sigint (answer No,
+# end the run one way), fullscreen (answer Yes on a 640x480 screen, end with Escape),
+# fullscreen-refused (answer Yes on an 800x600 screen, which has no 640x480 mode).
 #
 # The boxes are SDL's X11 boxes: 200 px wide for the question, Yes centred at x 54 and No at
 # x 144, 73 px down; a one-button box has its button centred, 73 px down (86 px when the
@@ -166,7 +166,10 @@ wait_for_exit() {
 
 start_xvfb || fail "no Xvfb could be started"
 mkdir "$WORK/tmp"
-TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 "$SHOW" >"$WORK/show.log" 2>&1 &
+# A background job of a script starts with SIGINT ignored; the show gets it as a terminal
+# would give it.
+env --default-signal=INT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
+    "$SHOW" >"$WORK/show.log" 2>&1 &
 SHOW_PID=$!
 
 answer_question
@@ -221,6 +224,7 @@ windowed-escape | fullscreen)
     ;;
 windowed-close) "$CLOSE_REQUEST" "$WINDOW" || fail "no close request could be sent" ;;
 windowed-sigterm) kill -TERM "$SHOW_PID" ;;
+windowed-sigint) kill -INT "$SHOW_PID" ;;
 esac
 
 wait_for_exit
