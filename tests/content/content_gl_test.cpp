@@ -69,8 +69,8 @@ class ContentGlTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
         PlatformInit();
-        NativeWindow window =
-            PlatformCreateWindow("test", "test", 0, 0, 640, 480, WS_POPUP, 0, IgnoreMessages);
+        PlatformRegisterClass("test", IgnoreMessages);
+        NativeWindow window = PlatformCreateWindow("test", "test", 0, 0, 640, 480, WS_POPUP, 0);
         contextReady = PlatformCreateContext(window) != 0;
         if (contextReady)
             UploadTextures();
