@@ -27,7 +27,7 @@ cleanup() {
 trap cleanup EXIT
 
 for n in $(seq $((110 + $$ % 40)) 199); do
-    [ -e "/tmp/.X$n-lock" ] && continue
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
     : >"$WORK/displayfd"
     Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -displayfd 3 3>"$WORK/displayfd" \
         >/dev/null 2>&1 &

@@ -47,11 +47,12 @@ fail() {
     exit 1
 }
 
-# A private server on the first free display from 110 on; -displayfd says when it is ready.
+# A private server on the first free display from 110 on; -displayfd says when it is ready
+# (and makes the server leave no lock file: its socket shows the display is taken).
 start_xvfb() {
     local n
     for n in $(seq $((110 + $$ % 40)) 199); do
-        [ -e "/tmp/.X$n-lock" ] && continue
+        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
         : >"$WORK/displayfd"
         Xvfb ":$n" -screen 0 "$SCREEN" -nolisten tcp -displayfd 3 3>"$WORK/displayfd" \
             >/dev/null 2>&1 &

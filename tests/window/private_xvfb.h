@@ -13,6 +13,7 @@
 
 struct PrivateXvfb {
     pid_t pid = 0;
+    int readyFd = -1; // kept open: the server may write to it again, and dies of SIGPIPE
     std::string display;
 };
 
@@ -21,8 +22,10 @@ inline int StartPrivateXvfb(PrivateXvfb *server, const char *screen) {
     constexpr int READY_TIMEOUT_MS = 20000; // a loaded CI machine can be slow to start a server
     for (int number = FIRST_DISPLAY + getpid() % 40; number < FIRST_DISPLAY + DISPLAY_TRIES + 40;
          number++) {
-        std::string lock = "/tmp/.X" + std::to_string(number) + "-lock";
-        if (access(lock.c_str(), F_OK) == 0)
+        // Servers started with -displayfd leave no lock file, only their socket.
+        std::string lock = "/tmp/.X" + std::to_string(number) + "-lock",
+                    socket = "/tmp/.X11-unix/X" + std::to_string(number);
+        if (access(lock.c_str(), F_OK) == 0 || access(socket.c_str(), F_OK) == 0)
             continue;
         int ready[2];
         if (pipe(ready) != 0)
@@ -44,13 +47,14 @@ inline int StartPrivateXvfb(PrivateXvfb *server, const char *screen) {
         ssize_t got = 0;
         if (poll(&wait, 1, READY_TIMEOUT_MS) == 1)
             got = read(ready[0], text, sizeof text - 1);
-        close(ready[0]);
         if (got > 0) {
             server->pid = pid;
+            server->readyFd = ready[0];
             server->display = ":" + std::to_string(atoi(text));
             setenv("DISPLAY", server->display.c_str(), 1);
             return 1;
         }
+        close(ready[0]);
         kill(pid, SIGKILL); // the display was taken meanwhile, or the server hangs
         waitpid(pid, nullptr, 0);
     }
@@ -62,5 +66,7 @@ inline void StopPrivateXvfb(PrivateXvfb *server) {
         return;
     kill(server->pid, SIGTERM);
     waitpid(server->pid, nullptr, 0);
+    close(server->readyFd);
     server->pid = 0;
+    server->readyFd = -1;
 }

@@ -70,7 +70,7 @@ class X11Window : public ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(RuntimeStart(), RUNTIME_READY);
         x = XOpenDisplay(nullptr);
-        ASSERT_NE(x, nullptr);
+        ASSERT_NE(x, nullptr) << "cannot open " << getenv("DISPLAY");
     }
     void TearDown() override {
         RuntimeEnd();
