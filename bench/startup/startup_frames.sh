@@ -63,16 +63,15 @@ for run in $(seq "$RUNS"); do
     SHOW_PID=$!
     boxed=
     for _ in $(seq 1500); do
-        if [ -z "$boxed" ] && xwininfo -root -children 2>/dev/null | grep -q '": ()'; then
-            boxed=$(now)
-        fi
-        id=$(box_of Error) # the player's error boxes, while it is a placeholder
-        if [ -n "$id" ]; then
+        error=$(box_of Error) # the player's error boxes, if it reports any
+        id=$(box_of Tolvmarka)
+        [ -z "$boxed" ] && [ -n "$error$id" ] && boxed=$(now)
+        if [ -n "$error" ]; then
+            id=$error
             xdotool mousemove --window "$id" 98 86 click 1
             sleep 0.3
             continue
         fi
-        id=$(box_of Tolvmarka)
         if [ -n "$id" ]; then
             xdotool mousemove --window "$id" 144 73
             clicked=$(now) # just before the click: "window" includes xdotool's own time
