@@ -188,22 +188,6 @@ TEST_F(X11Window, CloseRequestGivesCloseEventAndTheWindowStays) {
     EXPECT_EQ(MapState(window), IsViewable);
 }
 
-TEST_F(X11Window, PollsAreOneMessageEachAndAnIdlePollChangesNothing) {
-    WindowOpen(0, 0, 0, 320, 240, WS_CAPTION | WS_SYSMENU, "poll");
-    ASSERT_NE(WaitForClass("WindowClass_0"), 0u);
-    Settle();
-    NativeWindow window = WindowHandle(0);
-    constexpr uint32_t WM_USER = 0x0400;
-    for (uint32_t i = 1; i <= 4; i++)
-        PlatformPostMessage(window, WM_USER + i, 100 + i, 0);
-    for (uint32_t i = 1; i <= 4; i++) {
-        EXPECT_EQ(WindowPoll(), WM_USER + i);
-        EXPECT_EQ(LastMessageParam(), 100 + i);
-    }
-    EXPECT_EQ(WindowPoll(), EVENT_NONE);
-    EXPECT_EQ(LastMessageParam(), 104u);
-}
-
 TEST_F(X11Window, ReopeningNumberZeroLeavesOneWindowOfItsClass) {
     WindowOpen(0, 0, 0, 200, 100, 0, "first");
     Window first = WaitForClass("WindowClass_0");
