@@ -44,7 +44,7 @@ static int OpenPrivate(const char *name) {
         return -1;
     struct stat st;
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
-        ftruncate(fd, 0) != 0) {
+        ftruncate(fd, 0) != 0 || fchmod(fd, FILE_MODE) != 0) {
         close(fd);
         return -1;
     }
