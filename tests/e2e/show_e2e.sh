@@ -6,7 +6,9 @@
 #
 # SCENARIO: windowed-escape | windowed-close | windowed-sigterm | windowed-sigint (answer No,
 # end the run one way), fullscreen (answer Yes on a 640x480 screen, end with Escape),
-# fullscreen-refused (answer Yes on an 800x600 screen, which has no 640x480 mode).
+# fullscreen-refused (answer Yes on an 800x600 screen, which has no 640x480 mode),
+# windowed-music (answer No, play with SDL's disk audio driver, watch the scenes change with
+# the music, then Escape).
 #
 # The boxes are SDL's X11 boxes: 200 px wide for the question, Yes centred at x 54 and No at
 # x 144, 73 px down; a one-button box has its button centred, 73 px down (86 px when the
@@ -165,11 +167,55 @@ wait_for_exit() {
     SHOW_PID=
 }
 
+# Seconds on the clock of the swap trace (CLOCK_MONOTONIC; the machine does not suspend).
+monotonic_now() {
+    cut -d' ' -f1 /proc/uptime
+}
+
+swap_time() {
+    awk -v n="$1" '$1 == "tolvmarka-swap" && $2 == n { print $3; exit }' "$WORK/show.log"
+}
+
+wait_for_swap() {
+    local deadline=$((SECONDS + STEP_TIMEOUT))
+    while [ -z "$(swap_time "$1")" ] && [ $SECONDS -lt $deadline ]; do
+        show_alive || fail "the show ended before frame $1"
+        sleep 0.1
+    done
+    [ -n "$(swap_time "$1")" ] || fail "no frame $1 within ${STEP_TIMEOUT}s"
+}
+
+sleep_until() {
+    local delay
+    delay=$(awk -v t="$1" -v now="$(monotonic_now)" 'BEGIN { d = t - now; print (d > 0 ? d : 0) }')
+    sleep "$delay"
+}
+
+# Which scene the window shows, from its brightness and colour: the tunnel fills the screen,
+# the sprite's suit is the only near-white picture after the opening, the lit object is dim
+# with as much green as red, the plates are red.
+scene_of() {
+    local picture="$WORK/scene.png" mean bright green red
+    import -window "$1" "$picture" 2>/dev/null || return 1
+    mean=$(convert "$picture" -colorspace gray -format '%[fx:mean]' info:)
+    bright=$(convert "$picture" -colorspace gray -threshold 60% -format '%[fx:mean]' info:)
+    green=$(convert "$picture" -channel G -separate -format '%[fx:mean]' info:)
+    red=$(convert "$picture" -channel R -separate -format '%[fx:mean]' info:)
+    awk -v m="$mean" -v b="$bright" -v g="$green" -v r="$red" 'BEGIN {
+        if (m > 0.15) print "tunnel"
+        else if (b > 0.002) print "sprite"
+        else if (m > 0.003 && g > 0.5 * r) print "object"
+        else print "other" }'
+}
+
 start_xvfb || fail "no Xvfb could be started"
 mkdir "$WORK/tmp"
+AUDIO=(SDL_AUDIODRIVER=dummy)
+[ "$SCENARIO" = windowed-music ] && AUDIO=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw")
+LAUNCHED=$(monotonic_now)
 # A background job of a script starts with SIGINT ignored; the show gets it as a terminal
 # would give it.
-env --default-signal=INT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
+env --default-signal=INT TMPDIR="$WORK/tmp" "${AUDIO[@]}" TOLVMARKA_TRACE_FRAMES=1 \
     "$SHOW" >"$WORK/show.log" 2>&1 &
 SHOW_PID=$!
 
@@ -208,8 +254,23 @@ else
     case $HINTS in *"= 0x2, 0x0, 0x0"*) ;; *) fail "the full-screen window has a frame: $HINTS" ;; esac
 fi
 
+if [ "$SCENARIO" = windowed-music ]; then
+    [ -e "$WORK/tmp/bassmod.dll" ] || fail "bassmod.dll is not in TMPDIR while the show runs"
+    # Title B starts the music on frame 86. Orders 2, 4 and 6 begin 6.19, 12.39 and 18.58 s
+    # into it (64 rows of 3 ticks at 155 BPM make 3.097 s); look about 3 s after each, when
+    # the scene has settled whatever the frame rate.
+    wait_for_swap 86
+    MUSIC_START=$(swap_time 86)
+    for check in "9.2 sprite" "15.4 object" "21.6 tunnel"; do
+        sleep_until "$(awk -v s="$MUSIC_START" -v d="${check% *}" 'BEGIN { print s + d }')"
+        seen=$(scene_of "$WINDOW")
+        [ "$seen" = "${check#* }" ] ||
+            fail "${check% *} s into the music the window shows '$seen', not ${check#* }"
+    done
+fi
+
 case $SCENARIO in
-windowed-escape | fullscreen)
+windowed-escape | windowed-music | fullscreen)
     # SDL takes a focus change in with a short delay and drops keys until then: a press
     # that came too early is repeated. (The window tests check what one press gives.)
     if [ "$(xdotool getwindowfocus)" != "$((WINDOW))" ]; then
@@ -231,4 +292,18 @@ esac
 wait_for_exit
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
 [ ! -e "$WORK/tmp/bassmod.dll" ] || fail "bassmod.dll is left in TMPDIR"
+if [ "$SCENARIO" = windowed-music ]; then
+    # The disk driver writes what the device plays, at the device's pace, from the player's
+    # start (before the question). Nothing is heard before title B; the music comes with it.
+    # 0.5 s absorbs the device buffers and the start-up between launch and the player's start.
+    read -r FIRST_SOUND TOTAL < <(python3 -c '
+import array, sys
+samples = array.array("h", open(sys.argv[1], "rb").read())
+first = next((i for i, s in enumerate(samples) if s != 0), len(samples))
+print(first / 2 / 44100, len(samples) / 2 / 44100)' "$WORK/audio.raw")
+    EXPECTED=$(awk -v s="$MUSIC_START" -v l="$LAUNCHED" 'BEGIN { print s - l }')
+    awk -v f="$FIRST_SOUND" -v e="$EXPECTED" -v t="$TOTAL" 'BEGIN {
+        exit !(f < t && f > e - 0.5 && f < e + 0.5) }' ||
+        fail "first sound at ${FIRST_SOUND}s of ${TOTAL}s of audio; title B began ${EXPECTED}s after launch"
+fi
 echo "PASS ($SCENARIO)"
