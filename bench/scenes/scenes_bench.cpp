@@ -4,7 +4,8 @@
 // For each state, scenes_record (the same show, linked with recording wrappers) hands over
 // the call stream of the timed frames. Each round then starts the show afresh, draws the
 // warm-up frames, and times the show's frames (OfflineFrame, glFinish) and the replay of
-// the stream (the same calls from a flat array, the swap, glFinish) in alternating order.
+// the stream (the same calls from a flat array, the swap, glFinish), taking turns in blocks
+// of ten frames.
 // The replay is the driver's floor for the picture: what is left above it is the show's
 // own work. Both end on the same picture, which is checked.
 // Usage: scenes_bench [--frames N] [--rounds R] [STATE...]
@@ -21,12 +22,14 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
 
 constexpr double BUDGET_MS = 20.0; // one frame at the show's 50 frames per second
 constexpr int DEFAULT_ROUNDS = 3;
+constexpr int INTERLEAVE_FRAMES = 10;
 constexpr int WIDTH = 640, HEIGHT = 480;
 
 volatile uint32_t WalkSink; // keeps the timed walk from being optimised away
@@ -199,11 +202,11 @@ void ShowFrames(int state, uint32_t first, int frames, std::vector<double> *time
     }
 }
 
-void ReplayFrames(const Recorded &stream, std::vector<double> *times) {
-    size_t at = 0;
-    for (uint32_t i = 0; i < stream.frames; i++) {
+// Replays `frames` frames of the stream from `*at`, leaving `*at` after them.
+void ReplayFrames(const Recorded &stream, size_t *at, int frames, std::vector<double> *times) {
+    for (int i = 0; i < frames; i++) {
         const double start = NowMs();
-        at = ReplayFrame(stream.words.data(), at);
+        *at = ReplayFrame(stream.words.data(), *at);
         glFinish();
         times->push_back(NowMs() - start);
     }
@@ -217,7 +220,7 @@ void ReadPicture(std::vector<uint8_t> *rgb) {
 const char *const USAGE =
     "Usage: scenes_bench [--frames N] [--rounds R] [STATE...]\n"
     "Times N frames (default 500) of each scene state, the show against a bare replay of\n"
-    "its recorded GL calls, R rounds (default 3) in alternating order, and prints median\n"
+    "its recorded GL calls, in turns of ten frames, R rounds (default 3), and prints median\n"
     "and 99th percentile wall ms per frame of each, their ratio and the share of 20 ms.\n";
 
 } // namespace
@@ -252,6 +255,13 @@ int main(int argc, char **argv) {
     if (states.empty())
         for (int i = 0; i < SCENE_STATE_COUNT; i++)
             states.push_back(i);
+    // The offline show (here and in scenes_record) writes its player file to TMPDIR.
+    char temporary[] = "/tmp/scenes_bench.XXXXXX";
+    if (!mkdtemp(temporary)) {
+        perror("scenes_bench: mkdtemp");
+        return 1;
+    }
+    setenv("TMPDIR", temporary, 1);
 
     printf("%d frames per state and round, %d rounds, %dx%d, glFinish every frame\n", frames,
            rounds, WIDTH, HEIGHT);
@@ -275,19 +285,27 @@ int main(int argc, char **argv) {
             }
             std::vector<double> warmup;
             ShowFrames(state, 1, WARMUP_FRAMES, &warmup);
+            // Blocks of the show's frames and of the same frames replayed take turns (each
+            // frame starts and ends in the same GL state), so both meet the same load.
+            // The last block goes show first, and both end on the same frame's picture.
             std::vector<double> showRound, floorRound;
             std::vector<uint8_t> showPicture, floorPicture;
-            if (round % 2 == 0) {
-                ShowFrames(state, WARMUP_FRAMES + 1, frames, &showRound);
-                ReadPicture(&showPicture);
-                ReplayFrames(stream, &floorRound);
-                ReadPicture(&floorPicture);
-            } else {
-                ReplayFrames(stream, &floorRound);
-                ReadPicture(&floorPicture);
-                ShowFrames(state, WARMUP_FRAMES + 1, frames, &showRound);
-                ReadPicture(&showPicture);
+            size_t at = 0;
+            for (int done = 0; done < frames; done += INTERLEAVE_FRAMES) {
+                const int block = std::min(INTERLEAVE_FRAMES, frames - done);
+                const uint32_t first = uint32_t(WARMUP_FRAMES + 1 + done);
+                const bool last = done + block >= frames;
+                if (last || (done / INTERLEAVE_FRAMES + round) % 2 == 0) {
+                    ShowFrames(state, first, block, &showRound);
+                    if (last)
+                        ReadPicture(&showPicture);
+                    ReplayFrames(stream, &at, block, &floorRound);
+                } else {
+                    ReplayFrames(stream, &at, block, &floorRound);
+                    ShowFrames(state, first, block, &showRound);
+                }
             }
+            ReadPicture(&floorPicture);
             OfflineEnd();
             samePicture = samePicture && showPicture == floorPicture;
             roundRatios.push_back(Percentile(showRound, 50) / Percentile(floorRound, 50));
@@ -323,5 +341,6 @@ int main(int argc, char **argv) {
            "round_med_x: show/floor medians per round; walk_ms: the replay's own stream walk per\n"
            "frame (inside floor); budget: show median as a share of %.0f ms\n",
            BUDGET_MS);
+    rmdir(temporary);
     return failures ? 1 : 0;
 }
