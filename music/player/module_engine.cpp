@@ -131,6 +131,10 @@ bool NextTick() {
         if (info.loop_count != LastLoopCount && (MusicFlags & MUSIC_LOOP) == 0)
             return false;
     }
+    // A tick without sound (a damaged module's tempo or speed of 0) moves no output frame:
+    // rendering would wait for it forever. The song ends there.
+    if (info.buffer_size <= 0 || info.speed <= 0)
+        return false;
     TakeTick(info);
     return true;
 }
