@@ -18,6 +18,22 @@ namespace {
 
 constexpr int EXIT_CODE = 0; // every way out
 
+int PlayerInstalled; // the player file is ours to delete
+int EndSequenceStarted;
+
+// The show's end when the process is ended by exit() from outside its own end paths: a quit
+// signal during a message box, which the platform cannot return from into the show. The
+// release runs as at a normal end; after the end sequence has begun it has nothing to do.
+void ReleaseAtExit() {
+    if (EndSequenceStarted)
+        return;
+    EndSequenceStarted = 1;
+    if (PlayerInstalled)
+        PlayerRelease();
+    RuntimeEnd();
+    MainHeapDestroy();
+}
+
 void SetVector(float *vector, float x, float y, float z, float w) {
     vector[0] = x;
     vector[1] = y;
@@ -49,6 +65,7 @@ int DemoStartUp() {
     SetVector(EmissionOuter, 0.0f, 1.0f, 0.2f, 0.2f);
     SetVector(EmissionInner, 1.0f, 0.0f, 0.0f, 1.0f);
     PlayerInstall();
+    PlayerInstalled = 1;
     MusicStart();
     DisplaySetup();
     SetRunState();
@@ -57,6 +74,7 @@ int DemoStartUp() {
 }
 
 void PlayerRelease() {
+    PlayerInstalled = 0;
     PlayerFree(PLAYER_LIBRARY);
     if (const char *path = PlayerFilePath())
         FileDelete(path);
@@ -68,12 +86,14 @@ void DemoShutdown() {
 }
 
 void ProgramEnd() {
+    EndSequenceStarted = 1;
     RuntimeEnd();
     MainHeapDestroy();
     exit(EXIT_CODE);
 }
 
 void DemoMain() {
+    atexit(ReleaseAtExit);
     if (!DemoStartUp())
         ProgramEnd();
     RunFrameLoop();

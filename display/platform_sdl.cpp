@@ -6,14 +6,20 @@
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <deque>
 #include <map>
 #include <mutex>
+#include <new>
 #include <pthread.h>
 #include <string>
+#include <sys/mman.h>
+#include <sys/prctl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,14 +42,97 @@ std::mutex QueueLock;
 std::map<std::string, NativeWindowProc> Classes;
 std::mutex ClassLock;
 uint8_t KeyDown[VK_KEY_COUNT];
-// A quit request (SIGINT, SIGTERM) that came while no window existed: the first window
-// gets it as its close request.
+// A quit request (a quit signal, SDL_QUIT) that came while no window existed: the first
+// window gets it as its close request.
 int QuitPending;
 SDL_DisplayMode FullscreenMode;
 int FullscreenPending;
 SDL_GLContext Context;
 int TraceFrames = -1; // -1: TOLVMARKA_TRACE_FRAMES not looked at yet
 uint64_t SwapCount;
+
+// Quit signals (SIGINT, SIGTERM, SIGHUP) end the show with exit code 0 wherever it is. The
+// frame loop sees the request at its next poll as a close request and ends normally. A
+// message box cannot see it: SDL shows X11 boxes from a child process and waits for it, so
+// the handler kills the box's child (this is why the child's pid lives in memory shared
+// across the fork), the box returns, and on the main thread the platform ends the process
+// with exit(0), whose exit handlers run the show's release. The display mode needs no
+// repair on that path: it is changed only when the show's window opens, after the boxes.
+constexpr int QUIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int BOX_SLOTS = 4; // boxes open at once: the main thread's and the player's
+static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler needs lock-free atomics");
+
+struct QuitShared {
+    std::atomic<int> signal;              // the first quit signal; 0 before any
+    std::atomic<int> boxChild[BOX_SLOTS]; // pid of each open box's child process, or 0
+};
+QuitShared *Quit; // MAP_SHARED: seen by the box's child too
+std::atomic<bool> BoxSlotTaken[BOX_SLOTS];
+thread_local int BoxSlot = -1; // the slot of the box this thread is showing
+pid_t ShowPid;
+pthread_t MainThread;
+int QuitDelivered; // the request has been queued as a close request
+
+void OnQuitSignal(int signal) {
+    int none = 0;
+    Quit->signal.compare_exchange_strong(none, signal);
+    for (std::atomic<int> &child : Quit->boxChild) {
+        pid_t pid = child.load();
+        if (pid > 0)
+            kill(pid, SIGKILL);
+    }
+}
+
+// Runs in every child forked by this process; acts only in a box's child. The child also
+// dies with the thread that waits for it, so a show killed outright leaves no box behind.
+// Publishing the pid and then reading the request pairs with the handler's opposite order:
+// either the handler sees the pid or the child sees the request.
+void InForkedChild() {
+    if (BoxSlot < 0)
+        return;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != ShowPid)
+        _exit(1);
+    Quit->boxChild[BoxSlot].store(getpid());
+    if (Quit->signal.load() != 0)
+        _exit(1);
+}
+
+// Installs the handlers once; a signal that the show was started with ignored (nohup)
+// stays ignored.
+void InstallQuitHandlers() {
+    if (Quit)
+        return;
+    void *page = mmap(nullptr, sizeof(QuitShared), PROT_READ | PROT_WRITE,
+                      MAP_SHARED | MAP_ANONYMOUS, -1, 0);
+    if (page == MAP_FAILED)
+        return;
+    Quit = new (page) QuitShared{};
+    ShowPid = getpid();
+    MainThread = pthread_self();
+    pthread_atfork(nullptr, nullptr, InForkedChild);
+    for (int signal : QUIT_SIGNALS) {
+        struct sigaction current;
+        if (sigaction(signal, nullptr, &current) != 0 || current.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action = {};
+        action.sa_handler = OnQuitSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+int QuitRequested() {
+    return Quit && Quit->signal.load() != 0;
+}
+
+// A quit request seen on the main thread outside the frame loop (in or before a box): the
+// show's own end runs from its exit handlers.
+void EndIfQuitOnMainThread() {
+    if (QuitRequested() && pthread_equal(pthread_self(), MainThread))
+        exit(0);
+}
 
 // Virtual-key codes of the keys that are neither letters nor digits nor shared.
 constexpr uint32_t VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_DELETE = 46,
@@ -141,7 +230,7 @@ void Push(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lPara
 
 // Turns one SDL event into queued messages. Input for disabled windows is dropped.
 void Translate(const SDL_Event &event) {
-    if (event.type == SDL_QUIT) { // SIGINT and SIGTERM: closing a window does not quit
+    if (event.type == SDL_QUIT) { // closing a window does not quit: only a session's end
         if (SdlWindow *main = Oldest())
             Push(NativeWindow(main), WM_CLOSE, 0, 0);
         else
@@ -256,9 +345,15 @@ void SetClassHint(SDL_Window *window, const char *className) {
 int PlatformInit() {
     if (SDL_WasInit(SDL_INIT_VIDEO))
         return 1;
-    // A closed window is the program's business (WM_CLOSE); SDL_QUIT then comes only from
-    // SIGINT and SIGTERM, whose handlers SDL installs here.
+    // A closed window is the program's business (WM_CLOSE); the quit signals are handled
+    // here rather than by SDL, whose handlers a message box would not notice.
     SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The show needs an X11 display. Without this SDL would fall back to a driver that
+    // shows nothing (offscreen), and probing Wayland first prints its own complaints.
+    // SDL_VIDEODRIVER in the environment still wins.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    InstallQuitHandlers();
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0)
         return 0;
     // SDL marks borderless windows through this atom only when it exists already, which
@@ -466,6 +561,13 @@ void PlatformEnumWindows(void (*visit)(NativeWindow, void *), void *context) {
 }
 
 int PlatformPeekMessage(NativeMessage *message) {
+    if (QuitRequested() && !QuitDelivered) {
+        QuitDelivered = 1;
+        if (SdlWindow *main = Oldest())
+            Push(NativeWindow(main), WM_CLOSE, 0, 0);
+        else
+            QuitPending = 1;
+    }
     for (;;) {
         {
             std::lock_guard<std::mutex> hold(QueueLock);
@@ -543,10 +645,22 @@ int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *cap
     box.message = shown.c_str();
     box.numbuttons = askYesNo ? 2 : 1;
     box.buttons = askYesNo ? yesNo : ok;
+    EndIfQuitOnMainThread();
+    int slot = 0;
+    while (slot < BOX_SLOTS && BoxSlotTaken[slot].exchange(true))
+        slot++;
+    BoxSlot = Quit && slot < BOX_SLOTS ? slot : -1;
     int pressed = -1;
-    if (SDL_ShowMessageBox(&box, &pressed) != 0 || pressed < 0)
-        return 0;
-    return pressed;
+    int answered = SDL_ShowMessageBox(&box, &pressed) == 0 && pressed >= 0;
+    if (BoxSlot >= 0)
+        Quit->boxChild[BoxSlot].store(0);
+    BoxSlot = -1;
+    if (slot < BOX_SLOTS)
+        BoxSlotTaken[slot].store(false);
+    // A box ended by a quit signal: the main thread ends here, another thread's caller
+    // goes on with "no box" while the main thread ends at its next poll.
+    EndIfQuitOnMainThread();
+    return answered ? pressed : 0;
 }
 
 int32_t PlatformSetDisplayMode(int32_t width, int32_t height, int32_t bitsPerPixel) {
