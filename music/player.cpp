@@ -8,6 +8,9 @@
 #include "runtime/libraries.h"
 #include "runtime/strings.h"
 
+#include <cstdio>
+#include <dlfcn.h>
+
 const char *const PLAYER_FILE_NAME = "bassmod.dll";
 
 namespace {
@@ -21,6 +24,20 @@ template <typename Export> Export Find(int32_t library, const char *name) {
 }
 
 #define PLAYER_EXPORT(library, name) Find<name##_t>(library, #name)
+
+// One line on stderr: a library that does not load is otherwise silent, the wrappers' boxes
+// then reading "All is OK".
+void ReportLoadFailure() {
+    char reason[256];
+    const char *error = dlerror();
+    snprintf(reason, sizeof reason, "%s", error ? error : "unknown reason");
+    for (char *c = reason; *c; c++)
+        if (*c == '\n' || *c == '\r')
+            *c = ' ';
+    fprintf(stderr,
+            "tolvmarka: the player library could not be loaded (%s); the show runs silent\n",
+            reason);
+}
 
 const char *TextOrEmpty(int32_t library, const char *text) {
     if (text)
@@ -51,6 +68,10 @@ void PlayerInstall() {
     FileWriteData(PlayerImage, uint32_t(PlayerImageEnd - PlayerImage));
     FileClose(PLAYER_FILE);
     PlayerInit(PLAYER_LIBRARY, PlayerFilePath(), PlayerDevice, OUTPUT_RATE, 0);
+    // An empty slot makes no dl call, so dlerror() still holds the failed load's reason.
+    void **slot = static_cast<void **>(ObjectFind(&LibraryTable, PLAYER_LIBRARY));
+    if (!slot || !*slot)
+        ReportLoadFailure();
 }
 
 int32_t PlayerFree(int32_t library) {
