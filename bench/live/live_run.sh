@@ -188,9 +188,13 @@ heap)
         --print-temporary 0 --peak-limit 12 >"$OUT/heap.txt" 2>/dev/null
     grep -E '^(peak heap memory consumption|peak RSS|total memory leaked|calls to allocation)' \
         "$OUT/heap.txt"
-    echo "largest heap users at the peak:"
-    awk '/^PEAK MEMORY CONSUMERS/ { on = 1; next } on && /^[0-9.]+[KMG]?B? peak memory/ {
-        print "  " $0; n++; getline; print "    " $0 } n >= 12 { exit }' "$OUT/heap.txt"
+    echo "largest heap users at the peak (first resolved frame, or the library):"
+    awk '/^PEAK MEMORY CONSUMERS/ { on = 1; next }
+        on && /peak memory consumed/ { if (entry != "") print entry; entry = "  " $0; where = ""
+            n++; next }
+        on && entry != "" && where == "" && /^ *(in|at) / { where = $0; entry = entry " " $0 }
+        on && n > 12 { exit }
+        END { if (entry != "") print entry }' "$OUT/heap.txt" | sed 's/  */ /g; s/^/  /'
     ;;
 esac
 echo "files: $OUT"
