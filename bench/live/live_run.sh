@@ -173,11 +173,20 @@ perf)
         dso == "tolvmarka" { own += share }
         dso == "bassmod.dll" { player += share }
         dso ~ /^libxmp/ { decode += share }
-        dso ~ /(^libGL|^libGLX|^libglapi|^libgallium|_dri\.so|^libLLVM|^libEGL|^libGLU)/ { gl += share }
+        # [JIT]: the shaders llvmpipe compiles, run by its rasteriser threads.
+        dso ~ /(^libGL|^libGLX|^libglapi|^libgallium|_dri\.so|^libLLVM|^libEGL|^libGLU|^\[JIT\])/ { gl += share }
         dso ~ /kernel/ { kernel += share }
-        END { printf "show code %.1f%%, player library %.1f%% (+ libxmp %.1f%%), GL and " \
+        END { printf "show code %.2f%%, player library %.2f%% (+ libxmp %.2f%%), GL and " \
               "Mesa %.1f%%, kernel %.1f%%, rest %.1f%%\n", own, player, decode, gl, kernel,
               100 - own - player - decode - gl - kernel }' "$OUT/dso.txt"
+    echo "CPU samples by thread:"
+    perf report -i "$OUT/perf.data" --no-children --sort comm --stdio 2>/dev/null |
+        grep -E '^ +[0-9.]+%' | head -6 | sed 's/^/  /'
+    perf report -i "$OUT/perf.data" --no-children --comm tolvmarka --percentage relative \
+        --sort dso --stdio \
+        2>/dev/null | grep -E '^ +[0-9.]+%' | awk '{ share = $1; sub(/%/, "", share) }
+        $2 == "tolvmarka" || $2 == "bassmod.dll" { own += share }
+        END { printf "show code on the main thread: %.2f%% of its samples\n", own }'
     echo "hottest symbols of the show's own code:"
     perf report -i "$OUT/perf.data" --no-children --dsos tolvmarka --sort sym --stdio \
         2>/dev/null | grep -E '^ +[0-9.]+%' | head -8 | sed 's/^/  /'
