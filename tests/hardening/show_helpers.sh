@@ -1,0 +1,70 @@
+# Sourced by the hardening scripts: the helpers of tests/e2e/show_e2e.sh (a private Xvfb,
+# its windows, the show's message boxes, frames and exit), taken from that script by name so
+# that both drive the show the same way, plus a few of our own.
+#
+# Expects WORK (a private directory), SCREEN, ANSWER and SCENARIO to be set by the caller.
+
+STEP_TIMEOUT=30 # seconds for any one thing the show has to do; generous for a loaded machine
+QUIT_BOUND_MS=1000 # the show must end within one second of a quit signal
+XVFB_PID=
+SHOW_PID=
+
+E2E_SCRIPT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../e2e" && pwd)/show_e2e.sh"
+for helper in fail start_xvfb mapped_windows find_box find_main_window show_alive click_box \
+    answer_question wait_for_frames; do
+    body=$(sed -n "/^$helper() {/,/^}/p" "$E2E_SCRIPT")
+    if [ -z "$body" ]; then
+        echo "FAIL: $E2E_SCRIPT has no function $helper" >&2
+        exit 1
+    fi
+    eval "$body"
+done
+
+cleanup() {
+    [ -n "$SHOW_PID" ] && kill -KILL "$SHOW_PID" 2>/dev/null
+    [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    # A mount made by a scenario is undone before the directory goes.
+    while read -r _ mountpoint _; do
+        case $mountpoint in "$WORK"/*) umount "$mountpoint" 2>/dev/null ;; esac
+    done </proc/mounts
+    rm -rf "$WORK"
+}
+
+now_ms() {
+    echo $(($(date +%s%N) / 1000000))
+}
+
+# Waits for the show to end, at most `bound` ms; sets EXIT_CODE and ENDED_MS (measured from
+# `since`, in ms since the epoch). Fails when it is still running then.
+wait_gone_within() {
+    local since=$1 bound=$2
+    while show_alive && [ $(($(now_ms) - since)) -lt "$bound" ]; do
+        sleep 0.01
+    done
+    ENDED_MS=$(($(now_ms) - since))
+    show_alive && fail "the show still runs ${bound} ms after the signal"
+    wait "$SHOW_PID"
+    EXIT_CODE=$?
+    SHOW_PID=
+}
+
+# Starts the show in the background with TMPDIR and the swap trace; extra "NAME=value"
+# arguments go into its environment.
+start_show() {
+    local show=$1
+    shift
+    env --default-signal=INT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
+        "$@" "$show" >"$WORK/show.log" 2>&1 &
+    SHOW_PID=$!
+}
+
+wait_for_box() {
+    local caption=$1 deadline=$((SECONDS + STEP_TIMEOUT)) box
+    while [ $SECONDS -lt $deadline ]; do
+        box=$(find_box "$caption")
+        [ -n "$box" ] && echo "$box" && return 0
+        show_alive || return 1
+        sleep 0.1
+    done
+    return 1
+}
