@@ -9,6 +9,8 @@ PACKAGES=(
     libxmp-dev libpng-dev libx11-dev
     googletest libgtest-dev libgmock-dev
     xvfb xdotool x11-utils x11-apps imagemagick
+    # the fuzz targets (libFuzzer), the memcheck run, the hardening scripts (ps)
+    clang libclang-rt-14-dev valgrind procps
 )
 # Optional tools: the MP4 output of the capture tool and the module cross-check.
 OPTIONAL=(ffmpeg openmpt123)
