@@ -30,10 +30,14 @@ if [ -z "${NO_BUILD:-}" ]; then
     step "build ($BUILD)"
     [ -f "$BUILD/CMakeCache.txt" ] || cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     targets=(tolvmarka bassmod scenes_bench scenes_record scenes_run pace_floor sync_bench player_bench)
-    [ -f "$HERE/capture/CMakeLists.txt" ] && targets+=(capture_bench)
-    [ -f "$HERE/content/CMakeLists.txt" ] && targets+=(content_bench)
     cmake --build "$BUILD" -j2 --target "${targets[@]}" >"$OUT/build.txt" 2>&1 ||
         { tail -20 "$OUT/build.txt"; exit 1; }
+    # The other engineers' benchmarks: run when they build.
+    for optional in capture content; do
+        [ -f "$HERE/$optional/CMakeLists.txt" ] &&
+            { cmake --build "$BUILD" -j2 --target "${optional}_bench" >>"$OUT/build.txt" 2>&1 ||
+                echo "${optional}_bench does not build: skipped"; }
+    done
 fi
 
 step "machine"
@@ -86,7 +90,7 @@ awk 'NR > 2 && NF == 11 && $2 ~ /^[0-9]+$/ { printf "   %-21s median %s ms  x%s 
     $1, $3, $7, $4, $8, $11; if ($7 > 1.1) miss = 1 }
     END { print "   " (miss ? "MISSES" : "meets") " the goal" }' "$OUT/scenes.txt"
 own_instr=$(awk '/own [0-9.]+%/ { sub(/.*own /, ""); sub(/%.*/, ""); print }' "$OUT/instructions.txt")
-own_perf=$(awk '/^show code/ { a = $3; b = $6; sub(/%.*/, "", a); sub(/%.*/, "", b); print a + b }' \
+own_perf=$(awk '/^show code [0-9]/ { a = $3; b = $6; sub(/%.*/, "", a); sub(/%.*/, "", b); print a + b }' \
     "$OUT/live_perf.txt")
 echo "2. own code (show + player library; goal at most 10%): ${own_instr:-?}% of the frames'" \
     "instructions, ${own_perf:-?}% of the live CPU samples:" \
