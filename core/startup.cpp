@@ -23,15 +23,15 @@ int EndSequenceStarted;
 
 // The show's end when the process is ended by exit() from outside its own end paths: a quit
 // signal during a message box, which the platform cannot return from into the show. The
-// release runs as at a normal end; after the end sequence has begun it has nothing to do.
+// player is released and its file deleted as at a normal end; the runtime's objects go
+// with the process (no window is open during a box, and an exit may come from a broken
+// display connection). After the end sequence has begun there is nothing to do.
 void ReleaseAtExit() {
     if (EndSequenceStarted)
         return;
     EndSequenceStarted = 1;
     if (PlayerInstalled)
         PlayerRelease();
-    RuntimeEnd();
-    MainHeapDestroy();
 }
 
 void SetVector(float *vector, float x, float y, float z, float w) {
