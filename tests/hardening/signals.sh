@@ -24,11 +24,19 @@ trap cleanup EXIT
 start_xvfb || fail "no Xvfb could be started"
 SCREEN_BEFORE=$(xdpyinfo | awk '/dimensions:/ {print $2}')
 mkdir "$WORK/tmp"
+if [ "$WHERE" = refused ]; then
+    echo original >"$WORK/target"
+    ln -s "$WORK/target" "$WORK/tmp/bassmod.dll"
+fi
 start_show "$SHOW"
 
 case $WHERE in
 question)
     wait_for_box Tolvmarka >/dev/null || fail "no question box"
+    ;;
+refused)
+    box=$(wait_for_box Tolvmarka) || fail "no box"
+    [ "${box#* }" != 200 ] || fail "the question came: the install was not refused"
     ;;
 startup)
     # A tight poll: the box follows the file by the module's loading time.
@@ -51,7 +59,12 @@ kill -"$SIGNAL" "$SHOW_PID"
 wait_gone_within "$SENT" "$QUIT_BOUND_MS"
 echo "ended ${ENDED_MS} ms after SIG$SIGNAL, exit code $EXIT_CODE"
 [ "$EXIT_CODE" = 0 ] || fail "exit code $EXIT_CODE"
-[ ! -e "$WORK/tmp/bassmod.dll" ] || fail "bassmod.dll is left in TMPDIR"
+if [ "$WHERE" = refused ]; then
+    [ -L "$WORK/tmp/bassmod.dll" ] || fail "the planted link was removed"
+    [ "$(cat "$WORK/target")" = original ] || fail "the link's target was written"
+else
+    [ ! -e "$WORK/tmp/bassmod.dll" ] || fail "bassmod.dll is left in TMPDIR"
+fi
 # The box's own process goes with the show (its window would outlive it otherwise).
 sleep 0.2
 [ -z "$(find_box Tolvmarka)" ] || fail "a box is left on the screen"
