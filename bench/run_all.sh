@@ -6,7 +6,8 @@
 # BUILD_DIR (default build/) is configured if needed and its benchmark targets are built
 # (NO_BUILD=1 skips that). Full outputs go to OUT_DIR (default: a new temporary directory).
 # Takes about 15 minutes on two cores; the live runs need Xvfb, xdotool and xwininfo, the
-# profiles perf, valgrind and heaptrack. Other load on the machine shows in every figure:
+# profiles perf, valgrind and heaptrack (packages linux-perf, valgrind, heaptrack; a step
+# whose tool is missing is skipped). Other load on the machine shows in every figure:
 # the load average is printed before and after.
 set -u
 HERE=$(cd "$(dirname "$0")" && pwd)
@@ -18,6 +19,12 @@ SHOW=$BUILD/core/tolvmarka
 B=$BUILD/bench
 
 step() { printf '\n== %s\n' "$*"; }
+# True when TOOL is installed; otherwise says which Debian package brings it.
+have() {
+    command -v "$1" >/dev/null && return 0
+    echo "$1 is not installed (apt-get install $2): skipped"
+    return 1
+}
 # Runs a benchmark with its output saved to OUT/NAME.txt and shown as it comes.
 run() {
     local name=$1
@@ -51,13 +58,13 @@ step "machine"
 step "1. frame cost per scene state: show against a bare replay of its GL calls (headless)"
 run scenes "$B/scenes/scenes_bench"
 step "2a. own share of the frames' instructions (callgrind, headless)"
-run instructions "$HERE/scenes/instruction_share.sh" "$BUILD"
+have valgrind valgrind && run instructions "$HERE/scenes/instruction_share.sh" "$BUILD"
 step "2b. own share of the live show's CPU samples (perf, Xvfb)"
-run live_perf "$HERE/live/live_run.sh" perf "$SHOW" "$OUT/live_perf"
+have perf linux-perf && run live_perf "$HERE/live/live_run.sh" perf "$SHOW" "$OUT/live_perf"
 step "3+4. live pacing beside the bare paced loop, and peak memory (Xvfb)"
 PACE_FLOOR=$B/live/pace_floor run live_pacing "$HERE/live/live_run.sh" pacing "$SHOW" "$OUT/live_pacing"
 step "4. live heap (heaptrack, Xvfb)"
-run live_heap "$HERE/live/live_run.sh" heap "$SHOW" "$OUT/live_heap"
+have heaptrack heaptrack && run live_heap "$HERE/live/live_run.sh" heap "$SHOW" "$OUT/live_heap"
 step "5. sync callback delay on the player's clock (dummy audio device)"
 SDL_AUDIODRIVER=${SDL_AUDIODRIVER:-dummy} run sync "$B/live/sync_bench"
 step "player decode cost"
@@ -89,6 +96,7 @@ echo "1. frame cost, show/floor (goal: median within 1.1x in every state), share
 awk 'NR > 2 && NF == 11 && $2 ~ /^[0-9]+$/ { printf "   %-21s median %s ms  x%s  p99 %s ms  x%s  %s of 20 ms\n",
     $1, $3, $7, $4, $8, $11; if ($7 > 1.1) miss = 1 }
     END { print "   " (miss ? "MISSES" : "meets") " the goal" }' "$OUT/scenes.txt"
+touch "$OUT/instructions.txt" "$OUT/live_perf.txt" "$OUT/live_heap.txt"
 own_instr=$(awk '/own [0-9.]+%/ { sub(/.*own /, ""); sub(/%.*/, ""); print }' "$OUT/instructions.txt")
 own_perf=$(awk '/^show code [0-9]/ { a = $3; b = $6; sub(/%.*/, "", a); sub(/%.*/, "", b); print a + b }' \
     "$OUT/live_perf.txt")
