@@ -72,10 +72,17 @@ esac
 
 start_xvfb || fail "no Xvfb could be started"
 if [ "$CASE" = relative-tmpdir ]; then
-    # The show's /tmp is $TMP; X is reached through its abstract socket all the same.
+    # The show's /tmp is $TMP; X is reached through its abstract socket all the same. A
+    # build directory under /tmp (a CI clone there) is mounted back into it, as the show
+    # and the libraries a sanitizer build links from there must stay reachable.
+    BUILD_ROOT=$(dirname "$(dirname "$(realpath "$SHOW")")")
+    KEEP=
+    case $BUILD_ROOT in /tmp/*) KEEP=${BUILD_ROOT#/tmp/} ;; esac
     env --default-signal=INT TMPDIR=relative/dir SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
-        unshare --mount --propagation private \
-        sh -c 'mount --bind "$1" /tmp && exec "$2"' sh "$TMP" "$SHOW" >"$WORK/show.log" 2>&1 &
+        unshare --mount --propagation private sh -c '
+            if [ -n "$3" ]; then mkdir -p "$1/$3" && mount --bind "/tmp/$3" "$1/$3"; fi
+            mount --rbind "$1" /tmp && exec "$2"' sh "$TMP" "$SHOW" "$KEEP" \
+        >"$WORK/show.log" 2>&1 &
     SHOW_PID=$!
 else
     start_show "$SHOW" TMPDIR="$TMP"
