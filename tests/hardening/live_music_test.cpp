@@ -74,6 +74,7 @@ class LiveMusic : public ::testing::Test {
     // music has brought the sprite in, and ends it. Fills what it saw.
     void RunUntilSprite() {
         HeadlessSetBoxAnswer(IDYES);
+        const uint32_t boxesBefore = HeadlessBoxCount();
         PlayerDevice = DEVICE_DEFAULT;
         ASSERT_EQ(DemoStartUp(), 1);
         ASSERT_TRUE(Exists("bassmod.dll"));
@@ -94,7 +95,7 @@ class LiveMusic : public ::testing::Test {
                 usleep(useconds_t((FRAME_MS_REAL - spent * 1000.0) * 1000.0));
         }
         sprite_ = (SceneMask.load() & LAYER_SPRITE) != 0;
-        boxes_ = HeadlessBoxCount();
+        boxes_ = HeadlessBoxCount() - boxesBefore;
         PlayerRelease();
         RuntimeEnd();
         MainHeapDestroy();
@@ -112,7 +113,7 @@ class LiveMusic : public ::testing::Test {
     uint32_t frames_ = 0;
     uint32_t pulses_ = 0; // frames that saw the object's pulse set by an instrument sync
     bool sprite_ = false;
-    uint32_t boxes_ = 0;
+    uint32_t boxes_ = 0; // shown during the run
 };
 
 size_t CountLines(const std::string &text, const std::string &part) {
