@@ -6,9 +6,10 @@
 #   bench/live/live_run.sh MODE [SHOW] [OUTDIR]
 #
 #   pacing  frame periods from the show's swap trace (TOLVMARKA_TRACE_FRAMES) beside those of
-#           pace_floor (the same loop drawing nothing) run at the same time on the same
-#           server, so that both see the same load; peak memory (/usr/bin/time -v) and
-#           resident memory per mapping 40 s into the frames
+#           pace_floor (the same loop drawing nothing), run alone on the same server just
+#           before the show (beside it, it would compete with the show for the two cores
+#           and the server); peak memory (/usr/bin/time -v) and resident memory per mapping
+#           40 s into the frames
 #   perf    CPU samples of the show's threads per shared object (perf record -e cpu-clock)
 #   heap    heap allocations by call site at the peak (heaptrack)
 #
@@ -20,7 +21,7 @@ OUT=${3:-$(mktemp -d)}
 STEP_TIMEOUT=60 # seconds for the question to come
 RUN_TIMEOUT=400 # seconds for the whole run, heaptrack's slowdown included
 SNAPSHOT_FRAME=2000
-SHOW_FRAMES=4537 # frames of a whole run at full pace
+FLOOR_FRAMES=1500 # 30 s of the bare loop
 PACE_FLOOR=${PACE_FLOOR:-$(dirname "$SHOW")/../bench/live/pace_floor}
 
 case $MODE in
@@ -35,10 +36,8 @@ mkdir -p "$OUT"
 WORK=$(mktemp -d)
 XVFB_PID=
 RUN_PID=
-FLOOR_PID=
 cleanup() {
     [ -n "$RUN_PID" ] && kill -TERM "$RUN_PID" 2>/dev/null && wait "$RUN_PID" 2>/dev/null
-    [ -n "$FLOOR_PID" ] && kill -TERM "$FLOOR_PID" 2>/dev/null && wait "$FLOOR_PID" 2>/dev/null
     [ -n "$XVFB_PID" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     rm -rf "$WORK"
 }
@@ -62,6 +61,12 @@ for n in $(seq $((110 + $$ % 40)) 199); do
 done
 [ -n "$XVFB_PID" ] || { echo "live_run: no Xvfb could be started" >&2; exit 1; }
 export DISPLAY=":$(tr -dc 0-9 <"$WORK/displayfd")"
+
+if [ "$MODE" = pacing ]; then
+    [ -x "$PACE_FLOOR" ] || { echo "live_run: no pace_floor at $PACE_FLOOR" >&2; exit 1; }
+    "$PACE_FLOOR" "$FLOOR_FRAMES" 2>"$OUT/floor.log" ||
+        { echo "live_run: pace_floor failed" >&2; tail -3 "$OUT/floor.log" >&2; exit 1; }
+fi
 
 mkdir "$WORK/tmp"
 case $MODE in
@@ -92,12 +97,6 @@ for _ in $(seq $((STEP_TIMEOUT * 20))); do
 done
 [ -n "$answered" ] || { echo "live_run: no question box" >&2; tail "$OUT/show.log" >&2; exit 1; }
 
-if [ "$MODE" = pacing ]; then
-    [ -x "$PACE_FLOOR" ] || { echo "live_run: no pace_floor at $PACE_FLOOR" >&2; exit 1; }
-    "$PACE_FLOOR" "$SHOW_FRAMES" 2>"$OUT/floor.log" &
-    FLOOR_PID=$!
-fi
-
 show_pid() {
     # The show itself: the wrapper's child.
     local child
@@ -124,10 +123,6 @@ fi
 wait "$RUN_PID"
 code=$?
 RUN_PID=
-if [ -n "$FLOOR_PID" ]; then
-    wait "$FLOOR_PID"
-    FLOOR_PID=
-fi
 [ "$code" = 0 ] || { echo "live_run: exit code $code" >&2; tail "$OUT/show.log" >&2; exit 1; }
 
 case $MODE in
@@ -147,7 +142,7 @@ pacing)
     }
     echo "frame periods (ms)      frames   median      p90      p99      max     mean  >21ms"
     echo "  show                  $(stats "$OUT/periods.txt")"
-    echo "  floor (draws nothing) $(stats "$OUT/floor_periods.txt")"
+    echo "  floor (draws nothing) $(stats "$OUT/floor_periods.txt")   (alone, just before)"
     paste <(stats "$OUT/periods.txt") <(stats "$OUT/floor_periods.txt") | awk '{
         printf "  show/floor: median %.3f, p99 %.3f\n", $2 / $9, $4 / $11 }'
     awk -F: '/Maximum resident set size/ { printf "peak resident memory: %.1f MiB\n", $2 / 1024 }
