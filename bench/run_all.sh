@@ -106,7 +106,7 @@ echo "2. own code (show + player library; goal at most 10%): ${own_instr:-?}% of
 awk '/^  show / { m = $3; p = $5 } /^  floor / { fm = $5; fp = $7 }
     END { if (m == "") { print "3. pacing: no result"; exit }
         printf "3. live frame periods (goal: median 20.0-20.2 ms, p99 at most 21 ms): median %s, p99 %s ms;" \
-            " bare loop at the same time: median %s, p99 %s: %s\n", m, p, fm, fp,
+            " bare loop just before: median %s, p99 %s: %s\n", m, p, fm, fp,
             (m >= 20.0 && m <= 20.2 && p <= 21) ? "meets" : "MISSES" }' "$OUT/live_pacing.txt"
 echo "4. $(grep -h 'peak resident memory' "$OUT/live_pacing.txt"); $(grep -h 'peak heap memory' "$OUT/live_heap.txt")"
 awk '/^(idle|render) / { printf "5. sync delay (%s; goal within one period, %s): median %s ms, max %s ms, %s x period\n",
