@@ -73,11 +73,16 @@ esac
 start_xvfb || fail "no Xvfb could be started"
 if [ "$CASE" = relative-tmpdir ]; then
     # The show's /tmp is $TMP; X is reached through its abstract socket all the same. A
-    # build directory under /tmp (a CI clone there) is mounted back into it, as the show
-    # and the libraries a sanitizer build links from there must stay reachable.
-    BUILD_ROOT=$(dirname "$(dirname "$(realpath "$SHOW")")")
+    # checkout under /tmp (a CI clone there) is mounted back into it: the show, the
+    # libraries a sanitizer build links from its build directory and the sanitizer's
+    # suppressions must stay reachable.
     KEEP=
-    case $BUILD_ROOT in /tmp/*) KEEP=${BUILD_ROOT#/tmp/} ;; esac
+    case $(realpath "$SHOW") in /tmp/*/*)
+        KEEP=$(realpath "$SHOW")
+        KEEP=${KEEP#/tmp/}
+        KEEP=${KEEP%%/*}
+        ;;
+    esac
     env --default-signal=INT TMPDIR=relative/dir SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
         unshare --mount --propagation private sh -c '
             if [ -n "$3" ]; then mkdir -p "$1/$3" && mount --bind "/tmp/$3" "$1/$3"; fi
