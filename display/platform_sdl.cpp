@@ -60,11 +60,14 @@ uint64_t SwapCount;
 // repair on that path: it is changed only when the show's window opens, after the boxes.
 constexpr int QUIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
 constexpr int BOX_SLOTS = 4; // boxes open at once: the main thread's and the player's
+constexpr int BOX_FORKS = 4;
 static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler needs lock-free atomics");
 
 struct QuitShared {
-    std::atomic<int> signal;              // the first quit signal; 0 before any
-    std::atomic<int> boxChild[BOX_SLOTS]; // pid of each open box's child process, or 0
+    std::atomic<int> signal; // the first quit signal; 0 before any
+    // Pids of the processes forked while each box is open: the box's own, and any helper
+    // that a library forks on the way (D-Bus autolaunch does).
+    std::atomic<int> boxChild[BOX_SLOTS][BOX_FORKS];
 };
 QuitShared *Quit; // MAP_SHARED: seen by the box's child too
 std::atomic<bool> BoxSlotTaken[BOX_SLOTS];
@@ -76,11 +79,12 @@ int QuitDelivered; // the request has been queued as a close request
 void OnQuitSignal(int signal) {
     int none = 0;
     Quit->signal.compare_exchange_strong(none, signal);
-    for (std::atomic<int> &child : Quit->boxChild) {
-        pid_t pid = child.load();
-        if (pid > 0)
-            kill(pid, SIGKILL);
-    }
+    for (auto &box : Quit->boxChild)
+        for (std::atomic<int> &child : box) {
+            pid_t pid = child.load();
+            if (pid > 0)
+                kill(pid, SIGKILL);
+        }
 }
 
 // Runs in every child forked by this process; acts only in a box's child. The child also
@@ -93,7 +97,11 @@ void InForkedChild() {
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     if (getppid() != ShowPid)
         _exit(1);
-    Quit->boxChild[BoxSlot].store(getpid());
+    for (std::atomic<int> &child : Quit->boxChild[BoxSlot]) {
+        int none = 0;
+        if (child.compare_exchange_strong(none, getpid()))
+            break;
+    }
     if (Quit->signal.load() != 0)
         _exit(1);
 }
@@ -653,7 +661,8 @@ int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *cap
     int pressed = -1;
     int answered = SDL_ShowMessageBox(&box, &pressed) == 0 && pressed >= 0;
     if (BoxSlot >= 0)
-        Quit->boxChild[BoxSlot].store(0);
+        for (std::atomic<int> &child : Quit->boxChild[BoxSlot])
+            child.store(0);
     BoxSlot = -1;
     if (slot < BOX_SLOTS)
         BoxSlotTaken[slot].store(false);
