@@ -49,31 +49,20 @@ fail() {
     exit 1
 }
 
-# A private server on the first free display from 110 on; -displayfd says when it is ready
-# (and makes the server leave no lock file: its socket shows the display is taken).
+# A private server; Xvfb picks a free display number itself and writes it to -displayfd
+# once it is ready (choosing one here could race with another test doing the same).
 start_xvfb() {
-    local n
-    for n in $(seq $((110 + $$ % 40)) 199); do
-        [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-        : >"$WORK/displayfd"
-        Xvfb ":$n" -screen 0 "$SCREEN" -nolisten tcp -displayfd 3 3>"$WORK/displayfd" \
-            >/dev/null 2>&1 &
-        XVFB_PID=$!
-        local waited=0
-        while [ ! -s "$WORK/displayfd" ] && kill -0 "$XVFB_PID" 2>/dev/null &&
-            [ $waited -lt $((STEP_TIMEOUT * 10)) ]; do
-            sleep 0.1
-            waited=$((waited + 1))
-        done
-        if [ -s "$WORK/displayfd" ]; then
-            export DISPLAY=":$(tr -dc 0-9 <"$WORK/displayfd")"
-            return 0
-        fi
-        kill "$XVFB_PID" 2>/dev/null
-        wait "$XVFB_PID" 2>/dev/null
-        XVFB_PID=
+    : >"$WORK/displayfd"
+    Xvfb -screen 0 "$SCREEN" -nolisten tcp -displayfd 3 3>"$WORK/displayfd" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local waited=0
+    while [ ! -s "$WORK/displayfd" ] && kill -0 "$XVFB_PID" 2>/dev/null &&
+        [ $waited -lt $((STEP_TIMEOUT * 10)) ]; do
+        sleep 0.1
+        waited=$((waited + 1))
     done
-    return 1
+    [ -s "$WORK/displayfd" ] || return 1
+    export DISPLAY=":$(tr -dc 0-9 <"$WORK/displayfd")"
 }
 
 # Top-level windows as "id name class geometry" for the mapped ones.
