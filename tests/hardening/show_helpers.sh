@@ -10,7 +10,7 @@ XVFB_PID=
 SHOW_PID=
 
 E2E_SCRIPT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../e2e" && pwd)/show_e2e.sh"
-for helper in fail mapped_windows find_box find_main_window show_alive click_box \
+for helper in fail start_xvfb mapped_windows find_box find_main_window show_alive click_box \
     answer_question wait_for_frames; do
     body=$(sed -n "/^$helper() {/,/^}/p" "$E2E_SCRIPT")
     if [ -z "$body" ]; then
@@ -19,23 +19,6 @@ for helper in fail mapped_windows find_box find_main_window show_alive click_box
     fi
     eval "$body"
 done
-
-# A private server on a display number that the server picks itself, atomically: two scripts
-# that each look for a free number and then start a server on it can take the same one
-# when they run at the same time, and then one of the shows finds no server.
-start_xvfb() {
-    : >"$WORK/displayfd"
-    Xvfb -displayfd 3 -screen 0 "$SCREEN" -nolisten tcp 3>"$WORK/displayfd" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    local waited=0
-    while [ ! -s "$WORK/displayfd" ] && kill -0 "$XVFB_PID" 2>/dev/null &&
-        [ $waited -lt $((STEP_TIMEOUT * 10)) ]; do
-        sleep 0.1
-        waited=$((waited + 1))
-    done
-    [ -s "$WORK/displayfd" ] || return 1
-    export DISPLAY=":$(tr -dc 0-9 <"$WORK/displayfd")"
-}
 
 cleanup() {
     [ -n "$SHOW_PID" ] && kill -KILL "$SHOW_PID" 2>/dev/null
