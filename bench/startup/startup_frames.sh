@@ -26,22 +26,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-for n in $(seq $((110 + $$ % 40)) 199); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] && continue
-    : >"$WORK/displayfd"
-    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp -displayfd 3 3>"$WORK/displayfd" \
-        >/dev/null 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 200); do
-        [ -s "$WORK/displayfd" ] || ! kill -0 "$XVFB_PID" 2>/dev/null && break
-        sleep 0.05
-    done
-    [ -s "$WORK/displayfd" ] && break
-    kill "$XVFB_PID" 2>/dev/null
-    XVFB_PID=
-done
-[ -n "$XVFB_PID" ] || { echo "no Xvfb" >&2; exit 1; }
-export DISPLAY=":$(tr -dc 0-9 <"$WORK/displayfd")"
+SCREEN=1024x768x24
+. "$(dirname "$0")/../../tests/e2e/xvfb.sh"
+start_xvfb || { echo "no Xvfb" >&2; exit 1; }
 
 # CLOCK_MONOTONIC minus CLOCK_REALTIME, to put `date` readings on the show's clock.
 OFFSET=$(python3 -c 'import time; print(time.clock_gettime(time.CLOCK_MONOTONIC) - time.time())')

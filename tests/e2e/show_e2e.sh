@@ -49,21 +49,7 @@ fail() {
     exit 1
 }
 
-# A private server; Xvfb picks a free display number itself and writes it to -displayfd
-# once it is ready (choosing one here could race with another test doing the same).
-start_xvfb() {
-    : >"$WORK/displayfd"
-    Xvfb -screen 0 "$SCREEN" -nolisten tcp -displayfd 3 3>"$WORK/displayfd" >/dev/null 2>&1 &
-    XVFB_PID=$!
-    local waited=0
-    while [ ! -s "$WORK/displayfd" ] && kill -0 "$XVFB_PID" 2>/dev/null &&
-        [ $waited -lt $((STEP_TIMEOUT * 10)) ]; do
-        sleep 0.1
-        waited=$((waited + 1))
-    done
-    [ -s "$WORK/displayfd" ] || return 1
-    export DISPLAY=":$(tr -dc 0-9 <"$WORK/displayfd")"
-}
+. "$(dirname "$0")/xvfb.sh"
 
 # Top-level windows as "id name class geometry" for the mapped ones.
 mapped_windows() {

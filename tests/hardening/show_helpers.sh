@@ -9,8 +9,10 @@ QUIT_BOUND_MS=1000 # the show must end within one second of a quit signal
 XVFB_PID=
 SHOW_PID=
 
-E2E_SCRIPT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../e2e" && pwd)/show_e2e.sh"
-for helper in fail start_xvfb mapped_windows find_box find_main_window show_alive click_box \
+E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/../e2e" && pwd)"
+E2E_SCRIPT="$E2E_DIR/show_e2e.sh"
+. "$E2E_DIR/xvfb.sh"
+for helper in fail mapped_windows find_box find_main_window show_alive click_box \
     answer_question wait_for_frames; do
     body=$(sed -n "/^$helper() {/,/^}/p" "$E2E_SCRIPT")
     if [ -z "$body" ]; then
