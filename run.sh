@@ -3,7 +3,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 ./setup.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release -DTOLVMARKA_TESTS=OFF -DTOLVMARKA_BENCH=OFF \
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVMARKA_TESTS=OFF -DTOLVMARKA_BENCH=OFF \
     -DTOLVMARKA_TOOLS=OFF >/dev/null
 cmake --build build -j"$(nproc)" >/dev/null
 
