@@ -343,6 +343,43 @@ int32_t PlatformSetDisplayMode(int32_t, int32_t, int32_t) {
 
 void PlatformHideCursor() {}
 
+namespace {
+
+constexpr EGLint COLOUR_BITS = 8;
+constexpr EGLint MAX_CONFIGS = 64;
+
+// The window's pixel format asks for 24 colour bits and no alpha: EGL lists deeper colour
+// first, and a 10-bit surface would blend more finely than the show's window does.
+int ChooseConfig(EGLConfig *chosen) {
+    for (EGLint depth : {32, 24}) {
+        const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
+                                     EGL_OPENGL_BIT,   EGL_RED_SIZE,    COLOUR_BITS,
+                                     EGL_GREEN_SIZE,   COLOUR_BITS,     EGL_BLUE_SIZE,
+                                     COLOUR_BITS,      EGL_DEPTH_SIZE,  depth,
+                                     EGL_NONE};
+        EGLConfig configs[MAX_CONFIGS];
+        EGLint found = 0;
+        if (!eglChooseConfig(Display, attributes, configs, MAX_CONFIGS, &found))
+            continue;
+        for (EGLint i = 0; i < found; i++) {
+            EGLint red, green, blue, alpha, samples;
+            eglGetConfigAttrib(Display, configs[i], EGL_RED_SIZE, &red);
+            eglGetConfigAttrib(Display, configs[i], EGL_GREEN_SIZE, &green);
+            eglGetConfigAttrib(Display, configs[i], EGL_BLUE_SIZE, &blue);
+            eglGetConfigAttrib(Display, configs[i], EGL_ALPHA_SIZE, &alpha);
+            eglGetConfigAttrib(Display, configs[i], EGL_SAMPLES, &samples);
+            if (red == COLOUR_BITS && green == COLOUR_BITS && blue == COLOUR_BITS && alpha == 0 &&
+                samples == 0) {
+                *chosen = configs[i];
+                return 1;
+            }
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
 int PlatformCreateContext(NativeWindow) {
     if (Display == EGL_NO_DISPLAY) {
         auto getPlatformDisplay =
@@ -359,25 +396,7 @@ int PlatformCreateContext(NativeWindow) {
         eglBindAPI(EGL_OPENGL_API);
     }
     EGLConfig config;
-    EGLint found = 0;
-    for (EGLint depth : {32, 24}) {
-        const EGLint attributes[] = {EGL_SURFACE_TYPE,
-                                     EGL_PBUFFER_BIT,
-                                     EGL_RENDERABLE_TYPE,
-                                     EGL_OPENGL_BIT,
-                                     EGL_RED_SIZE,
-                                     8,
-                                     EGL_GREEN_SIZE,
-                                     8,
-                                     EGL_BLUE_SIZE,
-                                     8,
-                                     EGL_DEPTH_SIZE,
-                                     depth,
-                                     EGL_NONE};
-        if (eglChooseConfig(Display, attributes, &config, 1, &found) && found > 0)
-            break;
-    }
-    if (found == 0)
+    if (!ChooseConfig(&config))
         return 0;
     if (Context != EGL_NO_CONTEXT) {
         eglMakeCurrent(Display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);

@@ -8,6 +8,7 @@
 #include "tests/golden/capture_fixture.h"
 #include "tests/golden/fake_player.h"
 
+#include <GL/gl.h>
 #include <cmath>
 #include <sys/stat.h>
 #include <vector>
@@ -166,6 +167,24 @@ TEST_F(CaptureRun, TemporaryDirectoryIsPrivateAndGoesAway) {
     CaptureEnd();
     EXPECT_TRUE(Empty());
     EXPECT_EQ(std::string(getenv("TMPDIR")), dir_) << "TMPDIR gets its old value back";
+}
+
+// The show's window asks for 24 colour bits and no alpha. A deeper surface would blend and
+// round more finely than the window the show is watched in, and read back more slowly.
+TEST_F(CaptureRun, SurfaceHasTheWindowsColourDepthAtEveryScale) {
+    for (int32_t scale = 1; scale <= CAPTURE_MAX_SCALE; scale++) {
+        ASSERT_TRUE(CaptureStart(DEFAULT_SEED, scale));
+        GLint red = 0, green = 0, blue = 0, alpha = -1;
+        glGetIntegerv(GL_RED_BITS, &red);
+        glGetIntegerv(GL_GREEN_BITS, &green);
+        glGetIntegerv(GL_BLUE_BITS, &blue);
+        glGetIntegerv(GL_ALPHA_BITS, &alpha);
+        CaptureEnd();
+        EXPECT_EQ(red, 8) << "scale " << scale;
+        EXPECT_EQ(green, 8) << "scale " << scale;
+        EXPECT_EQ(blue, 8) << "scale " << scale;
+        EXPECT_EQ(alpha, 0) << "scale " << scale;
+    }
 }
 
 // Title A at full strength, then its first glitch: flat areas, hard edges and thin strips.
