@@ -1,6 +1,6 @@
-# Sourced by the hardening scripts: the helpers of tests/e2e/show_e2e.sh (a private Xvfb,
-# its windows, the show's message boxes, frames and exit), taken from that script by name so
-# that both drive the show the same way, plus a few of our own.
+# Sourced by the hardening scripts: the end-to-end tests' show driver (a private Xvfb, the
+# show's windows, message boxes, frames and exit), so that both drive the show the same way,
+# plus a few helpers of our own.
 #
 # Expects WORK (a private directory), SCREEN, ANSWER and SCENARIO to be set by the caller.
 
@@ -9,18 +9,7 @@ QUIT_BOUND_MS=1000 # the show must end within one second of a quit signal
 XVFB_PID=
 SHOW_PID=
 
-E2E_DIR="$(cd "$(dirname "${BASH_SOURCE[0]}")/../e2e" && pwd)"
-E2E_SCRIPT="$E2E_DIR/show_e2e.sh"
-. "$E2E_DIR/xvfb.sh"
-for helper in fail mapped_windows find_box find_main_window show_alive click_box \
-    answer_question wait_for_frames; do
-    body=$(sed -n "/^$helper() {/,/^}/p" "$E2E_SCRIPT")
-    if [ -z "$body" ]; then
-        echo "FAIL: $E2E_SCRIPT has no function $helper" >&2
-        exit 1
-    fi
-    eval "$body"
-done
+. "$(dirname "${BASH_SOURCE[0]}")/../e2e/show_driver.sh"
 
 cleanup() {
     [ -n "$SHOW_PID" ] && kill -KILL "$SHOW_PID" 2>/dev/null
