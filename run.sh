@@ -15,4 +15,4 @@ if [ -x build/capture/tolvmarka-capture ]; then
     echo "run.sh: rendering the show to tolvmarka.mp4 instead." >&2
     exec ./build/capture/tolvmarka-capture --out tolvmarka.mp4
 fi
-echo "run.sh: start it on a desktop, or under Xvfb: xvfb-run -s '-screen 0 640x480x24' ./run.sh" >&2
+echo "run.sh: start it on a desktop, or under Xvfb: xvfb-run -s '-screen 0 640x480x24 -noreset' ./run.sh" >&2

@@ -1,5 +1,6 @@
 // A private Xvfb for one test program: started on the first free display from 110 on, its
 // number taken from -displayfd once it accepts clients, DISPLAY set to it, killed at the end.
+// -noreset: a server that resets when its last client leaves refuses clients meanwhile.
 #pragma once
 #include <cerrno>
 #include <csignal>
@@ -38,7 +39,7 @@ inline int StartPrivateXvfb(PrivateXvfb *server, const char *screen) {
             dup2(quiet, 1);
             dup2(quiet, 2);
             execlp("Xvfb", "Xvfb", name.c_str(), "-screen", "0", screen, "-nolisten", "tcp",
-                   "-displayfd", fd.c_str(), (char *)nullptr);
+                   "-noreset", "-displayfd", fd.c_str(), (char *)nullptr);
             _exit(127);
         }
         close(ready[1]);
