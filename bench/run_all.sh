@@ -71,7 +71,7 @@ step "player decode cost"
 run player "$B/player/player_bench"
 if [ -x "$B/capture/capture_bench" ]; then
     step "capture throughput"
-    run capture env TMPDIR="$(mktemp -d)" "$B/capture/capture_bench"
+    run capture env TMPDIR="$(mktemp -d)" "$B/capture/capture_bench" --stages
 fi
 if [ -x "$B/content/content_bench" ]; then
     step "start-up content (texture upload, object list)"

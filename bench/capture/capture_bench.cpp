@@ -7,6 +7,9 @@
 #include "capture/capture.h"
 #include "core/offline.h"
 #include "music/music.h"
+#include "music/player.h"
+#include "music/player_api.h"
+#include "runtime/libraries.h"
 
 #include <GL/gl.h>
 #include <cerrno>
@@ -27,10 +30,12 @@ constexpr uint32_t SCENE_FRAMES[][2] = {
 constexpr uint32_t DEFAULT_RUNS = 3;
 
 const char *const USAGE =
-    "Usage: capture_bench [--frames N] [--runs R]\n"
+    "Usage: capture_bench [--frames N] [--runs R] [--stages]\n"
     "Times the capture of the show's first N frames (default: the whole show, 4538) against\n"
     "a bare replay of the same frames with no readback, sound or output. The two alternate R\n"
-    "times (default 3); the fastest run of each is reported.\n";
+    "times (default 3); the fastest run of each is reported. --stages adds one run that\n"
+    "times the capture's steps apart (it waits for the drawing before the readback, so the\n"
+    "steps add up to more than a capture run).\n";
 
 double SecondsNow() {
     timespec now;
@@ -82,6 +87,54 @@ double TimeRun(uint32_t frames, bool capture, uint32_t *drawn) {
     return seconds;
 }
 
+enum Stage { STAGE_DECODE, STAGE_DRAW, STAGE_WAIT, STAGE_READ, STAGE_WRITE, STAGE_COUNT };
+const char *const STAGE_NAMES[STAGE_COUNT] = {
+    "decode the frame's sound", "issue the frame's GL calls", "wait for the drawing",
+    "read back and turn the picture", "write picture and sound"};
+
+// The steps of CaptureFrame one by one, each timed: the decode as CaptureFrame does it, the
+// frame, a glFinish so the readback's own cost shows apart from the drawing it waits for.
+int TimeStages(uint32_t frames, double seconds[STAGE_COUNT], uint32_t *drawn) {
+    if (!Start())
+        return 0;
+    int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    size_t pictureBytes = size_t(CaptureWidth) * size_t(CaptureHeight) * 3;
+    uint8_t *rgb = static_cast<uint8_t *>(malloc(pictureBytes));
+    int16_t pcm[SAMPLES_PER_FRAME * CAPTURE_CHANNELS];
+    auto decode = reinterpret_cast<BASSMOD_MusicDecode_t>(
+        LibrarySymbol(PLAYER_LIBRARY, "BASSMOD_MusicDecode"));
+    *drawn = 0;
+    for (uint32_t frame = 1; frame <= frames; frame++) {
+        double t0 = SecondsNow();
+        uint32_t got = decode ? decode(pcm, SAMPLES_PER_FRAME) : 0;
+        if (got < SAMPLES_PER_FRAME)
+            memset(pcm + got * CAPTURE_CHANNELS, 0,
+                   (SAMPLES_PER_FRAME - got) * CAPTURE_CHANNELS * sizeof *pcm);
+        double t1 = SecondsNow();
+        int end = OfflineFrame();
+        double t2 = SecondsNow();
+        glFinish();
+        double t3 = SecondsNow();
+        OfflineReadPixels(rgb, CaptureWidth, CaptureHeight);
+        double t4 = SecondsNow();
+        bool written = write(sink, rgb, pictureBytes) == ssize_t(pictureBytes) &&
+                       write(sink, pcm, sizeof pcm) == ssize_t(sizeof pcm);
+        double t5 = SecondsNow();
+        if (!written)
+            fprintf(stderr, "capture_bench: /dev/null refused a write: %s\n", strerror(errno));
+        const double spans[STAGE_COUNT] = {t1 - t0, t2 - t1, t3 - t2, t4 - t3, t5 - t4};
+        for (int stage = 0; stage < STAGE_COUNT; stage++)
+            seconds[stage] += spans[stage];
+        ++*drawn;
+        if (end)
+            break;
+    }
+    free(rgb);
+    close(sink);
+    CaptureEnd();
+    return 1;
+}
+
 // A count of at least 1 from the option's value.
 int Count(const char *option, int *i, int argc, char **argv, uint32_t *value) {
     if (strcmp(argv[*i], option) || *i + 1 >= argc)
@@ -96,10 +149,15 @@ int Count(const char *option, int *i, int argc, char **argv, uint32_t *value) {
 
 int main(int argc, char **argv) {
     uint32_t frames = SHOW_FRAMES, runs = DEFAULT_RUNS;
+    bool stages = false;
     for (int i = 1; i < argc; i++) {
         if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
             fputs(USAGE, stdout);
             return 0;
+        }
+        if (!strcmp(argv[i], "--stages")) {
+            stages = true;
+            continue;
         }
         if (!Count("--frames", &i, argc, argv, &frames) &&
             !Count("--runs", &i, argc, argv, &runs)) {
@@ -132,5 +190,17 @@ int main(int argc, char **argv) {
     printf("capture:      %7.3f ms/frame  %6.2fx real time\n", captureMs, showSeconds / capture);
     printf("overhead:     %7.3f ms/frame  capture/bare %.2f\n", captureMs - bareMs,
            captureMs / bareMs);
+    if (!stages)
+        return 0;
+
+    double seconds[STAGE_COUNT] = {};
+    uint32_t stageFrames = 0;
+    if (!TimeStages(frames, seconds, &stageFrames)) {
+        fprintf(stderr, "capture_bench: the show could not start\n");
+        return 1;
+    }
+    printf("the capture's steps apart, %u frames (ms/frame):\n", stageFrames);
+    for (int stage = 0; stage < STAGE_COUNT; stage++)
+        printf("  %-32s %7.3f\n", STAGE_NAMES[stage], seconds[stage] * 1000.0 / stageFrames);
     return 0;
 }
