@@ -3,41 +3,25 @@
 // program itself (tests post input with PlatformPostMessage).
 #include "display/headless.h"
 #include "display/platform.h"
+#include "display/platform_windows.h"
 
 #include <EGL/egl.h>
 #include <EGL/eglext.h>
 #include <cstdio>
 #include <cstring>
-#include <deque>
-#include <map>
 #include <mutex>
-#include <pthread.h>
 #include <string>
 
 namespace {
 
-struct HeadlessWindow {
-    NativeWindowProc proc;
-    std::string className;
-    NativeWindow owner;
+// A window's flavour data: the geometry it was created with.
+struct Geometry {
     int32_t x, y, width, height; // outer rectangle
     int32_t clientWidth, clientHeight;
-    uint32_t style;
-    int enabled;
-    uint64_t thread;
-    HeadlessWindow *next;
 };
 
 // Frames that the system would draw around a client area, as on a classic desktop.
 constexpr int32_t FRAME_BORDER = 1, FRAME_DIALOG = 3, FRAME_SIZING = 4, FRAME_CAPTION = 19;
-
-HeadlessWindow *Windows; // newest first
-NativeWindow ActiveWindow;
-std::deque<NativeMessage> Queue;
-std::mutex QueueLock;
-std::map<std::string, NativeWindowProc> Classes;
-std::mutex ClassLock;
-uint8_t KeyDown[VK_KEY_COUNT];
 
 std::mutex BoxLock;
 int32_t BoxAnswer = IDYES;
@@ -56,11 +40,9 @@ EGLDisplay Display = EGL_NO_DISPLAY;
 EGLSurface Surface = EGL_NO_SURFACE;
 EGLContext Context = EGL_NO_CONTEXT;
 
-HeadlessWindow *Find(NativeWindow window) {
-    for (HeadlessWindow *w = Windows; w; w = w->next)
-        if (NativeWindow(w) == window)
-            return w;
-    return nullptr;
+Geometry *GeometryOf(NativeWindow window) {
+    NativeWindowRecord *w = NativeWindowFind(window);
+    return w ? static_cast<Geometry *>(w->flavour) : nullptr;
 }
 
 } // namespace
@@ -120,41 +102,17 @@ void PlatformShutdown() {
     Context = EGL_NO_CONTEXT;
 }
 
-int PlatformRegisterClass(const char *name, NativeWindowProc proc) {
-    std::lock_guard<std::mutex> hold(ClassLock);
-    return Classes.emplace(name, proc).second ? 1 : 0;
-}
-
-int PlatformUnregisterClass(const char *name) {
-    std::lock_guard<std::mutex> hold(ClassLock);
-    return Classes.erase(name) ? 1 : 0;
-}
-
-int PlatformClassRegistered(const char *name) {
-    std::lock_guard<std::mutex> hold(ClassLock);
-    return Classes.count(name) ? 1 : 0;
-}
-
 NativeWindow PlatformCreateWindow(const char *className, const char *, int32_t x, int32_t y,
                                   int32_t outerWidth, int32_t outerHeight, uint32_t style,
                                   NativeWindow owner) {
-    NativeWindowProc proc;
-    {
-        std::lock_guard<std::mutex> hold(ClassLock);
-        auto found = Classes.find(className);
-        if (found == Classes.end() || FailCreation)
-            return 0;
-        proc = found->second;
-    }
+    NativeWindowProc proc = ClassProc(className);
+    if (!proc || FailCreation)
+        return 0;
     int32_t left, top, right, bottom;
     PlatformFrameExtents(style, &left, &top, &right, &bottom);
     int32_t clientWidth = outerWidth - left - right, clientHeight = outerHeight - top - bottom;
-    HeadlessWindow *w = new HeadlessWindow{
-        proc,        className,   owner,        x,     y, outerWidth,
-        outerHeight, clientWidth, clientHeight, style, 1, PlatformCurrentThread(),
-        Windows};
-    Windows = w;
-    NativeWindow handle = NativeWindow(w);
+    Geometry *geometry = new Geometry{x, y, outerWidth, outerHeight, clientWidth, clientHeight};
+    NativeWindow handle = NativeWindowAdd(proc, className, owner, style, geometry);
     if (style & WS_VISIBLE)
         ActiveWindow = handle;
     proc(handle, WM_SIZE, 0,
@@ -162,23 +120,8 @@ NativeWindow PlatformCreateWindow(const char *className, const char *, int32_t x
     return handle;
 }
 
-void PlatformDestroyWindow(NativeWindow window) {
-    HeadlessWindow *w = Find(window);
-    if (!w)
-        return;
-    w->proc(window, WM_DESTROY, 0, 0);
-    for (HeadlessWindow **link = &Windows; *link; link = &(*link)->next) {
-        if (*link == w) {
-            *link = w->next;
-            delete w;
-            break;
-        }
-    }
-    if (ActiveWindow == window)
-        ActiveWindow = 0;
-    std::lock_guard<std::mutex> hold(QueueLock);
-    for (auto it = Queue.begin(); it != Queue.end();)
-        it = it->window == window ? Queue.erase(it) : it + 1;
+void FlavourReleaseWindow(void *flavour) {
+    delete static_cast<Geometry *>(flavour);
 }
 
 void PlatformFrameExtents(uint32_t style, int32_t *left, int32_t *top, int32_t *right,
@@ -192,18 +135,18 @@ void PlatformFrameExtents(uint32_t style, int32_t *left, int32_t *top, int32_t *
 }
 
 void PlatformClientSize(NativeWindow window, int32_t *width, int32_t *height) {
-    HeadlessWindow *w = Find(window);
-    *width = w ? w->clientWidth : 0;
-    *height = w ? w->clientHeight : 0;
+    Geometry *g = GeometryOf(window);
+    *width = g ? g->clientWidth : 0;
+    *height = g ? g->clientHeight : 0;
 }
 
 void PlatformWindowRect(NativeWindow window, int32_t *x, int32_t *y, int32_t *width,
                         int32_t *height) {
-    HeadlessWindow *w = Find(window);
-    *x = w ? w->x : 0;
-    *y = w ? w->y : 0;
-    *width = w ? w->width : 0;
-    *height = w ? w->height : 0;
+    Geometry *g = GeometryOf(window);
+    *x = g ? g->x : 0;
+    *y = g ? g->y : 0;
+    *width = g ? g->width : 0;
+    *height = g ? g->height : 0;
 }
 
 void PlatformScreenSize(int32_t *width, int32_t *height) {
@@ -211,81 +154,23 @@ void PlatformScreenSize(int32_t *width, int32_t *height) {
     *height = ScreenHeight;
 }
 
-NativeWindow PlatformWindowOwner(NativeWindow window) {
-    HeadlessWindow *w = Find(window);
-    return w ? w->owner : 0;
-}
-
-const char *PlatformWindowClass(NativeWindow window) {
-    HeadlessWindow *w = Find(window);
-    return w ? w->className.c_str() : "";
-}
-
 uint32_t PlatformWindowStyle(NativeWindow window) {
-    HeadlessWindow *w = Find(window);
+    NativeWindowRecord *w = NativeWindowFind(window);
     return w ? w->style : 0;
 }
 
-NativeWindow PlatformActiveWindow() {
-    return ActiveWindow;
-}
 void PlatformSetActiveWindow(NativeWindow window) {
-    ActiveWindow = Find(window) ? window : 0;
-}
-
-void PlatformEnableWindow(NativeWindow window, int enable) {
-    if (HeadlessWindow *w = Find(window))
-        w->enabled = enable != 0;
-}
-
-int PlatformIsWindowEnabled(NativeWindow window) {
-    HeadlessWindow *w = Find(window);
-    return w && w->enabled;
+    ActiveWindow = NativeWindowFind(window) ? window : 0;
 }
 
 int PlatformIsWindowVisible(NativeWindow window) {
-    HeadlessWindow *w = Find(window);
+    NativeWindowRecord *w = NativeWindowFind(window);
     return w && (w->style & WS_VISIBLE);
 }
 
-uint64_t PlatformWindowThread(NativeWindow window) {
-    HeadlessWindow *w = Find(window);
-    return w ? w->thread : 0;
-}
-
-uint64_t PlatformCurrentThread() {
-    return uint64_t(pthread_self());
-}
-
-void PlatformEnumWindows(void (*visit)(NativeWindow, void *), void *context) {
-    HeadlessWindow *order[256];
-    int count = 0;
-    for (HeadlessWindow *w = Windows; w && count < 256; w = w->next)
-        order[count++] = w;
-    while (count > 0)
-        visit(NativeWindow(order[--count]), context);
-}
-
+// Posted input reaches no disabled window: it is dropped when it is taken.
 int PlatformPeekMessage(NativeMessage *message) {
-    std::lock_guard<std::mutex> hold(QueueLock);
-    while (!Queue.empty()) {
-        NativeMessage next = Queue.front();
-        Queue.pop_front();
-        bool input = (next.message >= WM_KEYDOWN && next.message <= WM_CHAR) ||
-                     (next.message >= WM_MOUSEMOVE && next.message <= WM_MBUTTONUP);
-        HeadlessWindow *w = Find(next.window);
-        if (input && w && !w->enabled)
-            continue; // a disabled window drops keyboard and mouse input
-        if ((next.message == WM_KEYDOWN || next.message == WM_KEYUP) && next.wParam < VK_KEY_COUNT)
-            KeyDown[next.wParam] = next.message == WM_KEYDOWN;
-        *message = next;
-        return 1;
-    }
-    return 0;
-}
-
-int PlatformKeyState(uint32_t virtualKey) {
-    return virtualKey < VK_KEY_COUNT && KeyDown[virtualKey];
+    return QueueTake(message, 1);
 }
 
 void PlatformTranslateMessage(const NativeMessage *message) {
@@ -299,23 +184,6 @@ void PlatformTranslateMessage(const NativeMessage *message) {
         character = PlatformKeyState(VK_SHIFT) ? key : key - 'A' + 'a';
     if (character)
         PlatformPostMessage(message->window, WM_CHAR, character, message->lParam);
-}
-
-int32_t PlatformDispatchMessage(const NativeMessage *message) {
-    return message->window ? PlatformSendMessage(message->window, message->message, message->wParam,
-                                                 message->lParam)
-                           : 0;
-}
-
-void PlatformPostMessage(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
-    std::lock_guard<std::mutex> hold(QueueLock);
-    Queue.push_back({window, message, wParam, lParam});
-}
-
-int32_t PlatformSendMessage(NativeWindow window, uint32_t message, uint32_t wParam,
-                            uint32_t lParam) {
-    HeadlessWindow *w = Find(window);
-    return w ? w->proc(window, message, wParam, lParam) : 0;
 }
 
 int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *caption,
