@@ -1,7 +1,8 @@
 // The few system primitives under the window runtime, in the shape the runtime expects:
 // native windows with one procedure each, a Win32-style message queue, message boxes,
 // the display mode and the GL context. Two link-time flavours: platform_sdl.cpp (a real
-// X11 display through SDL2) and platform_headless.cpp (an EGL pbuffer, no input).
+// X11 display through SDL2) and platform_headless.cpp (an EGL pbuffer, no input), both on
+// the window bookkeeping in platform_windows.cpp.
 #pragma once
 #include <cstdint>
 

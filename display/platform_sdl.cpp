@@ -1,6 +1,7 @@
 // SDL flavour: real windows on the X11 display. SDL events are translated into the
 // messages the window runtime understands, queued, and handed out one per peek.
 #include "display/platform.h"
+#include "display/platform_windows.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -11,9 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <deque>
-#include <map>
-#include <mutex>
 #include <new>
 #include <pthread.h>
 #include <string>
@@ -23,25 +21,12 @@
 
 namespace {
 
+// A window's flavour data: its SDL window, and the id by which SDL events name it.
 struct SdlWindow {
     SDL_Window *window;
     uint32_t id;
-    NativeWindowProc proc;
-    std::string className;
-    NativeWindow owner;
-    uint32_t style;
-    int enabled;
-    uint64_t thread;
-    SdlWindow *next;
 };
 
-SdlWindow *Windows; // newest first
-NativeWindow ActiveWindow;
-std::deque<NativeMessage> Queue;
-std::mutex QueueLock;
-std::map<std::string, NativeWindowProc> Classes;
-std::mutex ClassLock;
-uint8_t KeyDown[VK_KEY_COUNT];
 // A quit request (a quit signal, SDL_QUIT) that came while no window existed: the first
 // window gets it as its close request.
 int QuitPending;
@@ -148,22 +133,20 @@ constexpr uint32_t VK_LEFT = 37, VK_UP = 38, VK_RIGHT = 39, VK_DOWN = 40, VK_DEL
 constexpr uint32_t MK_LBUTTON = 1, MK_RBUTTON = 2, MK_SHIFT = 4, MK_CONTROL = 8, MK_MBUTTON = 0x10;
 constexpr uint32_t SIZE_RESTORED = 0, SIZE_MINIMIZED = 1;
 
-SdlWindow *Find(NativeWindow window) {
-    for (SdlWindow *w = Windows; w; w = w->next)
-        if (NativeWindow(w) == window)
+SDL_Window *SdlWindowOf(NativeWindow window) {
+    NativeWindowRecord *w = NativeWindowFind(window);
+    return w ? static_cast<SdlWindow *>(w->flavour)->window : nullptr;
+}
+
+NativeWindowRecord *FindId(uint32_t id) {
+    for (NativeWindowRecord *w = NativeWindows; w; w = w->next)
+        if (static_cast<SdlWindow *>(w->flavour)->id == id)
             return w;
     return nullptr;
 }
 
-SdlWindow *FindId(uint32_t id) {
-    for (SdlWindow *w = Windows; w; w = w->next)
-        if (w->id == id)
-            return w;
-    return nullptr;
-}
-
-SdlWindow *Oldest() {
-    SdlWindow *oldest = Windows;
+NativeWindowRecord *Oldest() {
+    NativeWindowRecord *oldest = NativeWindows;
     while (oldest && oldest->next)
         oldest = oldest->next;
     return oldest;
@@ -231,16 +214,11 @@ uint32_t PackPoint(int32_t x, int32_t y) {
     return (uint32_t(y & 0xFFFF) << 16) | uint32_t(x & 0xFFFF);
 }
 
-void Push(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
-    std::lock_guard<std::mutex> hold(QueueLock);
-    Queue.push_back({window, message, wParam, lParam});
-}
-
 // Turns one SDL event into queued messages. Input for disabled windows is dropped.
 void Translate(const SDL_Event &event) {
     if (event.type == SDL_QUIT) { // closing a window does not quit: only a session's end
-        if (SdlWindow *main = Oldest())
-            Push(NativeWindow(main), WM_CLOSE, 0, 0);
+        if (NativeWindowRecord *main = Oldest())
+            PlatformPostMessage(NativeWindow(main), WM_CLOSE, 0, 0);
         else
             QuitPending = 1;
         return;
@@ -267,7 +245,7 @@ void Translate(const SDL_Event &event) {
     default:
         return;
     }
-    SdlWindow *w = FindId(id);
+    NativeWindowRecord *w = FindId(id);
     if (!w)
         return;
     NativeWindow handle = NativeWindow(w);
@@ -275,18 +253,18 @@ void Translate(const SDL_Event &event) {
         int width = 0, height = 0;
         switch (event.window.event) {
         case SDL_WINDOWEVENT_CLOSE:
-            Push(handle, WM_CLOSE, 0, 0);
+            PlatformPostMessage(handle, WM_CLOSE, 0, 0);
             break;
         case SDL_WINDOWEVENT_SIZE_CHANGED:
         case SDL_WINDOWEVENT_RESTORED:
-            SDL_GL_GetDrawableSize(w->window, &width, &height);
-            Push(handle, WM_SIZE, SIZE_RESTORED, PackPoint(width, height));
+            SDL_GL_GetDrawableSize(static_cast<SdlWindow *>(w->flavour)->window, &width, &height);
+            PlatformPostMessage(handle, WM_SIZE, SIZE_RESTORED, PackPoint(width, height));
             break;
         case SDL_WINDOWEVENT_MINIMIZED:
-            Push(handle, WM_SIZE, SIZE_MINIMIZED, 0);
+            PlatformPostMessage(handle, WM_SIZE, SIZE_MINIMIZED, 0);
             break;
         case SDL_WINDOWEVENT_EXPOSED:
-            Push(handle, WM_PAINT, 0, 0);
+            PlatformPostMessage(handle, WM_PAINT, 0, 0);
             break;
         case SDL_WINDOWEVENT_FOCUS_GAINED:
             ActiveWindow = handle;
@@ -310,16 +288,16 @@ void Translate(const SDL_Event &event) {
             lParam |= 0xC0000000u;
         else if (event.key.repeat)
             lParam |= 0x40000000u;
-        Push(handle, event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key, lParam);
+        PlatformPostMessage(handle, event.type == SDL_KEYDOWN ? WM_KEYDOWN : WM_KEYUP, key, lParam);
         break;
     }
     case SDL_TEXTINPUT:
         for (const char *c = event.text.text; *c; c++)
-            Push(handle, WM_CHAR, uint8_t(*c), 1);
+            PlatformPostMessage(handle, WM_CHAR, uint8_t(*c), 1);
         break;
     case SDL_MOUSEMOTION:
-        Push(handle, WM_MOUSEMOVE, MouseFlags(event.motion.state),
-             PackPoint(event.motion.x, event.motion.y));
+        PlatformPostMessage(handle, WM_MOUSEMOVE, MouseFlags(event.motion.state),
+                            PackPoint(event.motion.x, event.motion.y));
         break;
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -327,8 +305,9 @@ void Translate(const SDL_Event &event) {
         uint32_t message = event.button.button == SDL_BUTTON_RIGHT    ? WM_RBUTTONDOWN
                            : event.button.button == SDL_BUTTON_MIDDLE ? WM_MBUTTONDOWN
                                                                       : WM_LBUTTONDOWN;
-        Push(handle, down ? message : message + 1, MouseFlags(SDL_GetMouseState(nullptr, nullptr)),
-             PackPoint(event.button.x, event.button.y));
+        PlatformPostMessage(handle, down ? message : message + 1,
+                            MouseFlags(SDL_GetMouseState(nullptr, nullptr)),
+                            PackPoint(event.button.x, event.button.y));
         break;
     }
     default:
@@ -381,32 +360,12 @@ void PlatformShutdown() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS);
 }
 
-int PlatformRegisterClass(const char *name, NativeWindowProc proc) {
-    std::lock_guard<std::mutex> hold(ClassLock);
-    return Classes.emplace(name, proc).second ? 1 : 0;
-}
-
-int PlatformUnregisterClass(const char *name) {
-    std::lock_guard<std::mutex> hold(ClassLock);
-    return Classes.erase(name) ? 1 : 0;
-}
-
-int PlatformClassRegistered(const char *name) {
-    std::lock_guard<std::mutex> hold(ClassLock);
-    return Classes.count(name) ? 1 : 0;
-}
-
 NativeWindow PlatformCreateWindow(const char *className, const char *title, int32_t x, int32_t y,
                                   int32_t outerWidth, int32_t outerHeight, uint32_t style,
                                   NativeWindow owner) {
-    NativeWindowProc proc;
-    {
-        std::lock_guard<std::mutex> hold(ClassLock);
-        auto found = Classes.find(className);
-        if (found == Classes.end())
-            return 0;
-        proc = found->second;
-    }
+    NativeWindowProc proc = ClassProc(className);
+    if (!proc)
+        return 0;
     bool fullscreen = (style & WS_POPUP) && FullscreenPending;
     uint32_t flags = SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN;
     if (!(style & WS_CAPTION))
@@ -429,10 +388,8 @@ NativeWindow PlatformCreateWindow(const char *className, const char *title, int3
         SDL_SetWindowDisplayMode(window, &FullscreenMode);
         SDL_SetWindowFullscreen(window, SDL_WINDOW_FULLSCREEN);
     }
-    SdlWindow *w = new SdlWindow{window, SDL_GetWindowID(window), proc,   className, owner, style,
-                                 1,      PlatformCurrentThread(), Windows};
-    Windows = w;
-    NativeWindow handle = NativeWindow(w);
+    NativeWindow handle = NativeWindowAdd(proc, className, owner, style,
+                                          new SdlWindow{window, SDL_GetWindowID(window)});
     if (style & WS_VISIBLE) {
         SDL_ShowWindow(window);
         ActiveWindow = handle;
@@ -442,29 +399,15 @@ NativeWindow PlatformCreateWindow(const char *className, const char *title, int3
     proc(handle, WM_SIZE, 0, PackPoint(width, height));
     if (QuitPending) {
         QuitPending = 0;
-        Push(handle, WM_CLOSE, 0, 0);
+        PlatformPostMessage(handle, WM_CLOSE, 0, 0);
     }
     return handle;
 }
 
-void PlatformDestroyWindow(NativeWindow window) {
-    SdlWindow *w = Find(window);
-    if (!w)
-        return;
-    w->proc(window, WM_DESTROY, 0, 0);
-    for (SdlWindow **link = &Windows; *link; link = &(*link)->next) {
-        if (*link == w) {
-            *link = w->next;
-            SDL_DestroyWindow(w->window);
-            delete w;
-            break;
-        }
-    }
-    if (ActiveWindow == window)
-        ActiveWindow = 0;
-    std::lock_guard<std::mutex> hold(QueueLock);
-    for (auto it = Queue.begin(); it != Queue.end();)
-        it = it->window == window ? Queue.erase(it) : it + 1;
+void FlavourReleaseWindow(void *flavour) {
+    SdlWindow *w = static_cast<SdlWindow *>(flavour);
+    SDL_DestroyWindow(w->window);
+    delete w;
 }
 
 // The window manager draws any frame outside the client area on X11.
@@ -474,11 +417,11 @@ void PlatformFrameExtents(uint32_t, int32_t *left, int32_t *top, int32_t *right,
 
 void PlatformClientSize(NativeWindow window, int32_t *width, int32_t *height) {
     int w = 0, h = 0;
-    if (SdlWindow *sw = Find(window)) {
-        if (SDL_GetWindowFlags(sw->window) & SDL_WINDOW_MINIMIZED)
+    if (SDL_Window *sw = SdlWindowOf(window)) {
+        if (SDL_GetWindowFlags(sw) & SDL_WINDOW_MINIMIZED)
             w = h = 0;
         else
-            SDL_GetWindowSize(sw->window, &w, &h);
+            SDL_GetWindowSize(sw, &w, &h);
     }
     *width = w;
     *height = h;
@@ -487,9 +430,9 @@ void PlatformClientSize(NativeWindow window, int32_t *width, int32_t *height) {
 void PlatformWindowRect(NativeWindow window, int32_t *x, int32_t *y, int32_t *width,
                         int32_t *height) {
     int px = 0, py = 0, w = 0, h = 0;
-    if (SdlWindow *sw = Find(window)) {
-        SDL_GetWindowPosition(sw->window, &px, &py);
-        SDL_GetWindowSize(sw->window, &w, &h);
+    if (SDL_Window *sw = SdlWindowOf(window)) {
+        SDL_GetWindowPosition(sw, &px, &py);
+        SDL_GetWindowSize(sw, &w, &h);
     }
     *x = px;
     *y = py;
@@ -505,90 +448,39 @@ void PlatformScreenSize(int32_t *width, int32_t *height) {
     *height = mode.h;
 }
 
-NativeWindow PlatformWindowOwner(NativeWindow window) {
-    SdlWindow *w = Find(window);
-    return w ? w->owner : 0;
-}
-
-const char *PlatformWindowClass(NativeWindow window) {
-    SdlWindow *w = Find(window);
-    return w ? w->className.c_str() : "";
-}
-
 uint32_t PlatformWindowStyle(NativeWindow window) {
-    SdlWindow *w = Find(window);
+    NativeWindowRecord *w = NativeWindowFind(window);
     if (!w)
         return 0;
     uint32_t style = w->style & ~uint32_t(WS_VISIBLE);
     return PlatformIsWindowVisible(window) ? style | WS_VISIBLE : style;
 }
 
-NativeWindow PlatformActiveWindow() {
-    return ActiveWindow;
-}
-
 void PlatformSetActiveWindow(NativeWindow window) {
-    SdlWindow *w = Find(window);
+    SDL_Window *w = SdlWindowOf(window);
     if (!w)
         return;
-    SDL_RaiseWindow(w->window);
+    SDL_RaiseWindow(w);
     ActiveWindow = window;
 }
 
-void PlatformEnableWindow(NativeWindow window, int enable) {
-    if (SdlWindow *w = Find(window))
-        w->enabled = enable != 0;
-}
-
-int PlatformIsWindowEnabled(NativeWindow window) {
-    SdlWindow *w = Find(window);
-    return w && w->enabled;
-}
-
 int PlatformIsWindowVisible(NativeWindow window) {
-    SdlWindow *w = Find(window);
-    return w && (SDL_GetWindowFlags(w->window) & SDL_WINDOW_SHOWN);
-}
-
-uint64_t PlatformWindowThread(NativeWindow window) {
-    SdlWindow *w = Find(window);
-    return w ? w->thread : 0;
-}
-
-uint64_t PlatformCurrentThread() {
-    return uint64_t(pthread_self());
-}
-
-void PlatformEnumWindows(void (*visit)(NativeWindow, void *), void *context) {
-    SdlWindow *order[256];
-    int count = 0;
-    for (SdlWindow *w = Windows; w && count < 256; w = w->next)
-        order[count++] = w;
-    while (count > 0)
-        visit(NativeWindow(order[--count]), context);
+    SDL_Window *w = SdlWindowOf(window);
+    return w && (SDL_GetWindowFlags(w) & SDL_WINDOW_SHOWN);
 }
 
 int PlatformPeekMessage(NativeMessage *message) {
     if (QuitRequested() && !QuitDelivered) {
         QuitDelivered = 1;
-        if (SdlWindow *main = Oldest())
-            Push(NativeWindow(main), WM_CLOSE, 0, 0);
+        if (NativeWindowRecord *main = Oldest())
+            PlatformPostMessage(NativeWindow(main), WM_CLOSE, 0, 0);
         else
             QuitPending = 1;
     }
     for (;;) {
-        {
-            std::lock_guard<std::mutex> hold(QueueLock);
-            if (!Queue.empty()) {
-                *message = Queue.front();
-                Queue.pop_front();
-                uint32_t key = message->wParam;
-                if ((message->message == WM_KEYDOWN || message->message == WM_KEYUP) &&
-                    key < VK_KEY_COUNT)
-                    KeyDown[key] = message->message == WM_KEYDOWN;
-                return 1;
-            }
-        }
+        // Input for a disabled window was dropped when its event came.
+        if (QueueTake(message, 0))
+            return 1;
         // Only the thread that made the windows may pump the display connection.
         if (!SDL_WasInit(SDL_INIT_VIDEO))
             return 0;
@@ -599,10 +491,6 @@ int PlatformPeekMessage(NativeMessage *message) {
     }
 }
 
-int PlatformKeyState(uint32_t virtualKey) {
-    return virtualKey < VK_KEY_COUNT && KeyDown[virtualKey];
-}
-
 // Printable characters come from SDL's text input (which knows the keyboard layout) as
 // WM_CHAR of their own; the keys that type control characters are added here.
 void PlatformTranslateMessage(const NativeMessage *message) {
@@ -610,23 +498,7 @@ void PlatformTranslateMessage(const NativeMessage *message) {
         return;
     uint32_t key = message->wParam;
     if (key == VK_BACK || key == VK_TAB || key == VK_RETURN || key == VK_ESCAPE)
-        Push(message->window, WM_CHAR, key, message->lParam);
-}
-
-int32_t PlatformDispatchMessage(const NativeMessage *message) {
-    return message->window ? PlatformSendMessage(message->window, message->message, message->wParam,
-                                                 message->lParam)
-                           : 0;
-}
-
-void PlatformPostMessage(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
-    Push(window, message, wParam, lParam);
-}
-
-int32_t PlatformSendMessage(NativeWindow window, uint32_t message, uint32_t wParam,
-                            uint32_t lParam) {
-    SdlWindow *w = Find(window);
-    return w ? w->proc(window, message, wParam, lParam) : 0;
+        PlatformPostMessage(message->window, WM_CHAR, key, message->lParam);
 }
 
 int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *caption,
@@ -647,8 +519,7 @@ int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *cap
     bool askYesNo = (flags & 0x0F) == MB_YESNO;
     SDL_MessageBoxData box = {};
     box.flags = (flags & 0xF0) == MB_ICONHAND ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    SdlWindow *parent = Find(owner);
-    box.window = parent ? parent->window : nullptr;
+    box.window = SdlWindowOf(owner);
     box.title = caption ? caption : "";
     box.message = shown.c_str();
     box.numbuttons = askYesNo ? 2 : 1;
@@ -696,13 +567,13 @@ void PlatformHideCursor() {
 }
 
 int PlatformCreateContext(NativeWindow window) {
-    SdlWindow *w = Find(window);
+    SDL_Window *w = SdlWindowOf(window);
     if (!w)
         return 0;
-    Context = SDL_GL_CreateContext(w->window);
+    Context = SDL_GL_CreateContext(w);
     if (!Context)
         return 0;
-    SDL_GL_MakeCurrent(w->window, Context);
+    SDL_GL_MakeCurrent(w, Context);
     SDL_GL_SetSwapInterval(0); // the frame loop paces itself
     return 1;
 }
@@ -710,8 +581,8 @@ int PlatformCreateContext(NativeWindow window) {
 // With TOLVMARKA_TRACE_FRAMES set, every swap prints its number and CLOCK_MONOTONIC time to
 // standard error, for the benchmarks.
 void PlatformSwapBuffers(NativeWindow window) {
-    if (SdlWindow *w = Find(window))
-        SDL_GL_SwapWindow(w->window);
+    if (SDL_Window *w = SdlWindowOf(window))
+        SDL_GL_SwapWindow(w);
     if (TraceFrames < 0)
         TraceFrames = getenv("TOLVMARKA_TRACE_FRAMES") != nullptr;
     if (TraceFrames) {
