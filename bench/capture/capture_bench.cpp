@@ -54,24 +54,45 @@ int Start() {
     return 1;
 }
 
+// Raw output to /dev/null: the picture and the sound of one frame.
+struct Output {
+    int sink;
+    size_t pictureBytes;
+    uint8_t *rgb;
+    int16_t pcm[SAMPLES_PER_FRAME * CAPTURE_CHANNELS];
+};
+
+void OpenOutput(Output *out) {
+    out->sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    out->pictureBytes = size_t(CaptureWidth) * size_t(CaptureHeight) * 3;
+    out->rgb = static_cast<uint8_t *>(malloc(out->pictureBytes));
+}
+
+void WriteOutput(Output *out) {
+    bool written = write(out->sink, out->rgb, out->pictureBytes) == ssize_t(out->pictureBytes) &&
+                   write(out->sink, out->pcm, sizeof out->pcm) == ssize_t(sizeof out->pcm);
+    if (!written)
+        fprintf(stderr, "capture_bench: /dev/null refused a write: %s\n", strerror(errno));
+}
+
+void CloseOutput(Output *out) {
+    free(out->rgb);
+    close(out->sink);
+}
+
 // Seconds for `frames` frames, the work queued in GL included. 0 when it could not start.
 double TimeRun(uint32_t frames, bool capture, uint32_t *drawn) {
     if (!Start())
         return 0.0;
-    int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    size_t pictureBytes = size_t(CaptureWidth) * size_t(CaptureHeight) * 3;
-    uint8_t *rgb = static_cast<uint8_t *>(malloc(pictureBytes));
-    int16_t pcm[SAMPLES_PER_FRAME * CAPTURE_CHANNELS];
+    Output out;
+    OpenOutput(&out);
     *drawn = 0;
     double start = SecondsNow();
     for (uint32_t frame = 1; frame <= frames; frame++) {
         int end;
         if (capture) {
-            end = CaptureFrame(rgb, pcm);
-            bool written = write(sink, rgb, pictureBytes) == ssize_t(pictureBytes) &&
-                           write(sink, pcm, sizeof pcm) == ssize_t(sizeof pcm);
-            if (!written)
-                fprintf(stderr, "capture_bench: /dev/null refused a write: %s\n", strerror(errno));
+            end = CaptureFrame(out.rgb, out.pcm);
+            WriteOutput(&out);
         } else {
             end = CaptureFrame(nullptr, nullptr);
         }
@@ -81,8 +102,7 @@ double TimeRun(uint32_t frames, bool capture, uint32_t *drawn) {
     }
     glFinish();
     double seconds = SecondsNow() - start;
-    free(rgb);
-    close(sink);
+    CloseOutput(&out);
     CaptureEnd();
     return seconds;
 }
@@ -97,10 +117,9 @@ const char *const STAGE_NAMES[STAGE_COUNT] = {
 int TimeStages(uint32_t frames, double seconds[STAGE_COUNT], uint32_t *drawn) {
     if (!Start())
         return 0;
-    int sink = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    size_t pictureBytes = size_t(CaptureWidth) * size_t(CaptureHeight) * 3;
-    uint8_t *rgb = static_cast<uint8_t *>(malloc(pictureBytes));
-    int16_t pcm[SAMPLES_PER_FRAME * CAPTURE_CHANNELS];
+    Output out;
+    OpenOutput(&out);
+    int16_t *pcm = out.pcm;
     auto decode = reinterpret_cast<BASSMOD_MusicDecode_t>(
         LibrarySymbol(PLAYER_LIBRARY, "BASSMOD_MusicDecode"));
     *drawn = 0;
@@ -115,13 +134,10 @@ int TimeStages(uint32_t frames, double seconds[STAGE_COUNT], uint32_t *drawn) {
         double t2 = SecondsNow();
         glFinish();
         double t3 = SecondsNow();
-        OfflineReadPixels(rgb, CaptureWidth, CaptureHeight);
+        OfflineReadPixels(out.rgb, CaptureWidth, CaptureHeight);
         double t4 = SecondsNow();
-        bool written = write(sink, rgb, pictureBytes) == ssize_t(pictureBytes) &&
-                       write(sink, pcm, sizeof pcm) == ssize_t(sizeof pcm);
+        WriteOutput(&out);
         double t5 = SecondsNow();
-        if (!written)
-            fprintf(stderr, "capture_bench: /dev/null refused a write: %s\n", strerror(errno));
         const double spans[STAGE_COUNT] = {t1 - t0, t2 - t1, t3 - t2, t4 - t3, t5 - t4};
         for (int stage = 0; stage < STAGE_COUNT; stage++)
             seconds[stage] += spans[stage];
@@ -129,8 +145,7 @@ int TimeStages(uint32_t frames, double seconds[STAGE_COUNT], uint32_t *drawn) {
         if (end)
             break;
     }
-    free(rgb);
-    close(sink);
+    CloseOutput(&out);
     CaptureEnd();
     return 1;
 }
