@@ -34,7 +34,7 @@ SDL_DisplayMode FullscreenMode;
 int FullscreenPending;
 SDL_GLContext Context;
 int TraceFrames = -1; // -1: TOLVMARKA_TRACE_FRAMES not looked at yet
-uint64_t SwapCount;
+uint64_t SwapCount, BoxCount;
 
 // Quit signals (SIGINT, SIGTERM, SIGHUP) end the show with exit code 0 wherever it is. The
 // frame loop sees the request at its next poll as a close request and ends normally. A
@@ -501,6 +501,22 @@ void PlatformTranslateMessage(const NativeMessage *message) {
         PlatformPostMessage(message->window, WM_CHAR, key, message->lParam);
 }
 
+// With TOLVMARKA_TRACE_FRAMES set, every swap, and every message box when it is shown and
+// when it is answered, prints its number and CLOCK_MONOTONIC time to standard error, for
+// the benchmarks.
+namespace {
+void Trace(const char *what, uint64_t number) {
+    if (TraceFrames < 0)
+        TraceFrames = getenv("TOLVMARKA_TRACE_FRAMES") != nullptr;
+    if (!TraceFrames)
+        return;
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    fprintf(stderr, "%s %llu %lld.%09ld\n", what, (unsigned long long)number, (long long)now.tv_sec,
+            now.tv_nsec);
+}
+} // namespace
+
 int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *caption,
                            uint32_t flags) {
     // The box draws line breaks only at line feeds; a carriage return is shown as one.
@@ -530,7 +546,10 @@ int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *cap
         slot++;
     BoxSlot = Quit && slot < BOX_SLOTS ? slot : -1;
     int pressed = -1;
+    uint64_t number = ++BoxCount;
+    Trace("tolvmarka-box-shown", number);
     int answered = SDL_ShowMessageBox(&box, &pressed) == 0 && pressed >= 0;
+    Trace("tolvmarka-box-answered", number);
     if (BoxSlot >= 0)
         for (std::atomic<int> &child : Quit->boxChild[BoxSlot])
             child.store(0);
@@ -578,17 +597,8 @@ int PlatformCreateContext(NativeWindow window) {
     return 1;
 }
 
-// With TOLVMARKA_TRACE_FRAMES set, every swap prints its number and CLOCK_MONOTONIC time to
-// standard error, for the benchmarks.
 void PlatformSwapBuffers(NativeWindow window) {
     if (SDL_Window *w = SdlWindowOf(window))
         SDL_GL_SwapWindow(w);
-    if (TraceFrames < 0)
-        TraceFrames = getenv("TOLVMARKA_TRACE_FRAMES") != nullptr;
-    if (TraceFrames) {
-        timespec now;
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        fprintf(stderr, "tolvmarka-swap %llu %lld.%09ld\n", (unsigned long long)++SwapCount,
-                (long long)now.tv_sec, now.tv_nsec);
-    }
+    Trace("tolvmarka-swap", ++SwapCount);
 }

@@ -11,6 +11,10 @@
 #   window   click on No -> swap 1 (the 50 ms pause, window and GL context ready)
 #   first    swap 1 -> swap 2 (textures, object list, first frame)
 #   100 fr   swap 2 -> swap 102: 100 whole frames (aim: 2.0 to 2.1 s at 20 ms a frame)
+#   swap 1   launch -> swap 1 with the question answered at once: the time the question box
+#            stood open (the show traces when it shows the box and when the answer comes
+#            back) taken off
+#   frame 1  the same to swap 2, the end of the loop's first frame
 set -u
 SHOW=${1:-$(dirname "$0")/../../build/core/tolvmarka}
 RUNS=${2:-3}
@@ -40,8 +44,13 @@ box_of() {
 }
 
 swap_time() { awk -v n="$1" '$1 == "tolvmarka-swap" && $2 == n { print $3; exit }' "$WORK/show.log"; }
+# Seconds the question box stood open (the last box shown, the question).
+box_open() {
+    awk '$1 == "tolvmarka-box-shown" { s = $3 } $1 == "tolvmarka-box-answered" { a = $3 }
+        END { print (s != "" && a != "" ? a - s : 0) }' "$WORK/show.log"
+}
 
-printf '%-4s %8s %8s %8s %8s\n' run box window first "100 fr"
+printf '%-4s %8s %8s %8s %8s %8s %8s\n' run box window first "100 fr" "swap 1" "frame 1"
 for run in $(seq "$RUNS"); do
     rm -rf "$WORK/tmp" && mkdir "$WORK/tmp"
     launched=$(now)
@@ -73,8 +82,9 @@ for run in $(seq "$RUNS"); do
     kill -TERM "$SHOW_PID"
     wait "$SHOW_PID"
     SHOW_PID=
-    s1=$(swap_time 1) s2=$(swap_time 2) s102=$(swap_time $((FRAMES + 2)))
-    printf '%-4s %8.3f %8.3f %8.3f %8.3f\n' "$run" "$(echo "$boxed - $launched" | bc -l)" \
+    s1=$(swap_time 1) s2=$(swap_time 2) s102=$(swap_time $((FRAMES + 2))) open=$(box_open)
+    printf '%-4s %8.3f %8.3f %8.3f %8.3f %8.3f %8.3f\n' "$run" "$(echo "$boxed - $launched" | bc -l)" \
         "$(echo "$s1 - $clicked" | bc -l)" "$(echo "$s2 - $s1" | bc -l)" \
-        "$(echo "$s102 - $s2" | bc -l)"
+        "$(echo "$s102 - $s2" | bc -l)" "$(echo "$s1 - $launched - $open" | bc -l)" \
+        "$(echo "$s2 - $launched - $open" | bc -l)"
 done
