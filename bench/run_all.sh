@@ -111,6 +111,17 @@ awk '/^  show / { m = $3; p = $5 } /^  floor / { fm = $5; fp = $7 }
 echo "4. $(grep -h 'peak resident memory' "$OUT/live_pacing.txt"); $(grep -h 'peak heap memory' "$OUT/live_heap.txt")"
 awk '/^(idle|render) / { printf "5. sync delay (%s; goal within one period, %s): median %s ms, max %s ms, %s x period\n",
     $1, "23.22 ms", $6, $8, $10 }' "$OUT/sync.txt"
+# Median of column $1 of the start-up table.
+startup_median() {
+    awk -v c="$1" '$1 ~ /^[0-9]+$/ && NF == 7 { print $c }' "$OUT/startup.txt" | sort -n |
+        awk '{ v[NR] = $1 } END { if (NR) print v[int((NR + 1) / 2)] }'
+}
+if [ -f "$OUT/startup.txt" ] && [ -n "$(startup_median 6)" ]; then
+    awk -v s="$(startup_median 6)" -v f="$(startup_median 7)" 'BEGIN {
+        printf "6. start-up, the question answered at once (goal at most 150 ms to the first swap):" \
+            " median %.0f ms to the first swap, %.0f ms to the end of the first frame: %s\n",
+            s * 1000, f * 1000, (s <= 0.150 ? "meets" : "MISSES") }'
+fi
 grep -h '^ratio player' "$OUT/player.txt" | sed 's/^/   player decode: /'
 [ -f "$OUT/capture.txt" ] && grep -h '^overhead' "$OUT/capture.txt" | sed 's/^/   capture: /'
 exit 0
