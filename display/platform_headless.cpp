@@ -217,8 +217,10 @@ constexpr EGLint COLOUR_BITS = 8;
 constexpr EGLint MAX_CONFIGS = 64;
 
 // The window's pixel format asks for 24 colour bits and no alpha: EGL lists deeper colour
-// first, and a 10-bit surface would blend more finely than the show's window does.
+// first, and a 10-bit surface would blend more finely than the show's window does. Where no
+// configuration matches exactly, the first one offered will do.
 int ChooseConfig(EGLConfig *chosen) {
+    int found = 0;
     for (EGLint depth : {32, 24}) {
         const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE,
                                      EGL_OPENGL_BIT,   EGL_RED_SIZE,    COLOUR_BITS,
@@ -226,10 +228,14 @@ int ChooseConfig(EGLConfig *chosen) {
                                      COLOUR_BITS,      EGL_DEPTH_SIZE,  depth,
                                      EGL_NONE};
         EGLConfig configs[MAX_CONFIGS];
-        EGLint found = 0;
-        if (!eglChooseConfig(Display, attributes, configs, MAX_CONFIGS, &found))
+        EGLint count = 0;
+        if (!eglChooseConfig(Display, attributes, configs, MAX_CONFIGS, &count) || count == 0)
             continue;
-        for (EGLint i = 0; i < found; i++) {
+        if (!found) {
+            *chosen = configs[0];
+            found = 1;
+        }
+        for (EGLint i = 0; i < count; i++) {
             EGLint red, green, blue, alpha, samples;
             eglGetConfigAttrib(Display, configs[i], EGL_RED_SIZE, &red);
             eglGetConfigAttrib(Display, configs[i], EGL_GREEN_SIZE, &green);
@@ -243,7 +249,7 @@ int ChooseConfig(EGLConfig *chosen) {
             }
         }
     }
-    return 0;
+    return found;
 }
 
 } // namespace
