@@ -44,20 +44,29 @@ constexpr uint32_t ERROR_RESULT = 0xFFFFFFFF;
 uint32_t NextSyncHandle = 1;
 bool Decoding;
 
-// Checks that the player is initialised (and with `music`, that a music is loaded), setting
-// the error when not. Takes the lock; the caller unlocks.
-bool LockReady(bool music) {
-    pthread_mutex_lock(&PlayerLock);
+// Holds PlayerLock from here to the end of the scope, or to Release(): every way out of an
+// export unlocks.
+struct ScopedLock {
+    ScopedLock() { pthread_mutex_lock(&PlayerLock); }
+    ~ScopedLock() { Release(); }
+    ScopedLock(const ScopedLock &) = delete;
+    ScopedLock &operator=(const ScopedLock &) = delete;
+    void Release() {
+        if (held)
+            pthread_mutex_unlock(&PlayerLock);
+        held = false;
+    }
+    bool held = true;
+};
+
+// Checks, under the lock, that the player is initialised (and with `music`, that a music is
+// loaded), setting the error when not.
+bool Ready(bool music) {
     if (!Initialized)
         return SetError(PLAYER_ERROR_INIT);
     if (music && !MusicLoaded)
         return SetError(PLAYER_ERROR_NOMUSIC);
     return true;
-}
-
-int32_t Unlock(bool result) {
-    pthread_mutex_unlock(&PlayerLock);
-    return result ? 1 : 0;
 }
 
 // Reads `length` bytes at `offset` of a file (0: up to its end) into a malloc'ed block.
@@ -107,13 +116,12 @@ bool SetError(int32_t code) {
 
 void PlayerShutdown() {
     OutputClose();
-    pthread_mutex_lock(&PlayerLock);
+    ScopedLock lock;
     MusicClose();
     SyncCount = 0;
     ClearEventQueue();
     Initialized = false;
     Decoding = false;
-    pthread_mutex_unlock(&PlayerLock);
 }
 
 PLAYER_EXPORT int32_t BASSMOD_ErrorGetCode() {
@@ -128,19 +136,20 @@ PLAYER_EXPORT int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags
         freq = OUTPUT_RATE;
     if (freq < XMP_MIN_SRATE || freq > XMP_MAX_SRATE)
         return SetError(PLAYER_ERROR_ILLPARAM);
-    pthread_mutex_lock(&PlayerLock);
-    if (Initialized)
-        return Unlock(SetError(PLAYER_ERROR_ALREADY));
-    Initialized = true;
-    Device = device == DEVICE_NONE ? DEVICE_NONE : DEVICE_OUTPUT;
-    Rate = freq;
-    Volume = DEFAULT_VOLUME;
-    Amplify = DEFAULT_AMPLIFY;
-    PanSeparation = DEFAULT_PAN_SEPARATION;
-    PositionScaler = 1;
-    StreamFrame = 0;
-    CpuPercent = 0;
-    pthread_mutex_unlock(&PlayerLock);
+    {
+        ScopedLock lock;
+        if (Initialized)
+            return SetError(PLAYER_ERROR_ALREADY);
+        Initialized = true;
+        Device = device == DEVICE_NONE ? DEVICE_NONE : DEVICE_OUTPUT;
+        Rate = freq;
+        Volume = DEFAULT_VOLUME;
+        Amplify = DEFAULT_AMPLIFY;
+        PanSeparation = DEFAULT_PAN_SEPARATION;
+        PositionScaler = 1;
+        StreamFrame = 0;
+        CpuPercent = 0;
+    }
     if (Device != DEVICE_NONE) {
         const int32_t result = OutputOpen();
         if (result != PLAYER_OK) {
@@ -154,22 +163,21 @@ PLAYER_EXPORT int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags
 // Ends playback and releases everything: no callback comes after it returns (unless it is
 // called from a callback, which then returns on its own).
 PLAYER_EXPORT void BASSMOD_Free() {
-    const bool ready = LockReady(false);
-    pthread_mutex_unlock(&PlayerLock);
-    if (!ready)
+    ScopedLock lock;
+    if (!Ready(false))
         return;
+    lock.Release();
     PlayerShutdown();
     SetError(PLAYER_OK);
 }
 
 // Time spent rendering the last block, in percent of the block's playing time.
 PLAYER_EXPORT uint32_t BASSMOD_GetCPU() {
-    if (!LockReady(false))
-        return Unlock(false);
-    const uint32_t percent = CpuPercent;
-    pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
+    if (!Ready(false))
+        return 0;
     SetError(PLAYER_OK);
-    return percent;
+    return CpuPercent;
 }
 
 PLAYER_EXPORT const char *BASSMOD_GetDeviceDescription(int32_t device) {
@@ -191,34 +199,33 @@ PLAYER_EXPORT uint32_t BASSMOD_GetVersion() {
 }
 
 PLAYER_EXPORT int32_t BASSMOD_GetVolume() {
-    if (!LockReady(false)) {
-        pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
+    if (!Ready(false))
         return -1;
-    }
-    const int32_t volume = int32_t(Volume);
-    pthread_mutex_unlock(&PlayerLock);
     SetError(PLAYER_OK);
-    return volume;
+    return int32_t(Volume);
 }
 
 // Output volume 0-100 (100: as mixed), applied with the amplification.
 PLAYER_EXPORT int32_t BASSMOD_SetVolume(uint32_t volume) {
-    if (!LockReady(false))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(false))
+        return 0;
     if (volume > MAX_LEVEL)
-        return Unlock(SetError(PLAYER_ERROR_ILLPARAM));
+        return SetError(PLAYER_ERROR_ILLPARAM);
     Volume = volume;
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 // mem 1: `file` points at the module, `length` 0 meaning the size its XM structure gives;
 // mem 0: `file` is a path, `length` 0 meaning up to the file's end.
 PLAYER_EXPORT int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset,
                                         uint32_t length, uint32_t flags) {
-    const bool ready = LockReady(false);
-    pthread_mutex_unlock(&PlayerLock);
-    if (!ready)
-        return 0;
+    {
+        ScopedLock lock;
+        if (!Ready(false))
+            return 0;
+    }
     if (file == nullptr)
         return SetError(mem != 0 ? PLAYER_ERROR_ILLPARAM : PLAYER_ERROR_FILEOPEN);
     const uint8_t *data = nullptr;
@@ -245,39 +252,35 @@ PLAYER_EXPORT int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t 
             xmp_free_context(context);
         return SetError(result == -XMP_ERROR_SYSTEM ? PLAYER_ERROR_MEM : PLAYER_ERROR_FORMAT);
     }
-    if (!LockReady(false)) {
-        pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
+    if (!Ready(false)) { // freed meanwhile
         xmp_release_module(context);
         xmp_free_context(context);
         return 0;
     }
-    return Unlock(SetError(MusicInstall(context, flags)));
+    return SetError(MusicInstall(context, flags));
 }
 
 PLAYER_EXPORT void BASSMOD_MusicFree() {
-    if (LockReady(true)) {
-        MusicClose();
-        SetError(PLAYER_OK);
-    }
-    pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
+    if (!Ready(true))
+        return;
+    MusicClose();
+    SetError(PLAYER_OK);
 }
 
 // playlen 0: the number of orders; otherwise one pass's playing time in whole seconds.
 PLAYER_EXPORT uint32_t BASSMOD_MusicGetLength(int32_t playlen) {
-    if (!LockReady(true)) {
-        pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
+    if (!Ready(true))
         return ERROR_RESULT;
-    }
-    const uint32_t length = playlen == 0 ? MusicOrderCount() : (MusicDurationMs() + 500) / 1000;
-    pthread_mutex_unlock(&PlayerLock);
     SetError(PLAYER_OK);
-    return length;
+    return playlen == 0 ? MusicOrderCount() : (MusicDurationMs() + 500) / 1000;
 }
 
 PLAYER_EXPORT const char *BASSMOD_MusicGetName() {
-    const bool ready = LockReady(true);
-    pthread_mutex_unlock(&PlayerLock);
-    if (!ready)
+    ScopedLock lock;
+    if (!Ready(true))
         return nullptr;
     SetError(PLAYER_OK);
     return MusicName;
@@ -285,171 +288,174 @@ PLAYER_EXPORT const char *BASSMOD_MusicGetName() {
 
 // Order | row << 16 of the tick being heard (with DEVICE_NONE: being decoded).
 PLAYER_EXPORT uint32_t BASSMOD_MusicGetPosition() {
-    if (!LockReady(true)) {
-        pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
+    if (!Ready(true))
         return ERROR_RESULT;
-    }
     const uint32_t row = HeardRow * PositionScaler + HeardTick * PositionScaler / HeardSpeed;
-    const uint32_t position = HeardOrder | row << 16;
-    pthread_mutex_unlock(&PlayerLock);
     SetError(PLAYER_OK);
-    return position;
+    return HeardOrder | row << 16;
 }
 
 PLAYER_EXPORT uint32_t BASSMOD_MusicIsActive() {
-    if (!LockReady(true))
-        return Unlock(false);
-    const uint32_t active = State == STATE_PLAYING  ? ACTIVE_PLAYING
-                            : State == STATE_PAUSED ? ACTIVE_PAUSED
-                                                    : ACTIVE_STOPPED;
-    pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
+    if (!Ready(true))
+        return 0;
     SetError(PLAYER_OK);
-    return active;
+    return State == STATE_PLAYING  ? ACTIVE_PLAYING
+           : State == STATE_PAUSED ? ACTIVE_PAUSED
+                                   : ACTIVE_STOPPED;
 }
 
 PLAYER_EXPORT int32_t BASSMOD_MusicPause() {
-    if (!LockReady(true))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(true))
+        return 0;
     if (State == STATE_STOPPED)
-        return Unlock(SetError(PLAYER_ERROR_NOPLAY));
+        return SetError(PLAYER_ERROR_NOPLAY);
     State = STATE_PAUSED;
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 PLAYER_EXPORT int32_t BASSMOD_MusicPlay() {
-    if (!LockReady(true))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(true))
+        return 0;
     if (MusicEnded && !MusicRewind())
-        return Unlock(SetError(PLAYER_ERROR_UNKNOWN));
+        return SetError(PLAYER_ERROR_UNKNOWN);
     MusicEnded = false;
     State = STATE_PLAYING;
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 // pos: order | row << 16; flags: new load flags, or -1 to keep them; reset: restart the replay
 // state (notes cut, speed and tempo as loaded) before moving.
 PLAYER_EXPORT int32_t BASSMOD_MusicPlayEx(uint32_t pos, int32_t flags, int32_t reset) {
-    if (!LockReady(true))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(true))
+        return 0;
     if (reset != 0 && !MusicResetReplay())
-        return Unlock(SetError(PLAYER_ERROR_UNKNOWN));
+        return SetError(PLAYER_ERROR_UNKNOWN);
     const int32_t result = MusicSeek(pos);
     if (result != PLAYER_OK)
-        return Unlock(SetError(result));
+        return SetError(result);
     if (flags != -1)
         MusicFlags = uint32_t(flags);
     MusicEnded = false;
     State = STATE_PLAYING;
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 PLAYER_EXPORT int32_t BASSMOD_MusicSetPosition(uint32_t pos) {
-    if (!LockReady(true))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(true))
+        return 0;
     const int32_t result = MusicSeek(pos);
     if (result == PLAYER_OK)
         MusicEnded = false;
-    return Unlock(SetError(result));
+    return SetError(result);
 }
 
 PLAYER_EXPORT int32_t BASSMOD_MusicStop() {
-    if (!LockReady(true))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(true))
+        return 0;
     if (!MusicRewind())
-        return Unlock(SetError(PLAYER_ERROR_UNKNOWN));
+        return SetError(PLAYER_ERROR_UNKNOWN);
     State = STATE_STOPPED;
     MusicEnded = false;
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 // Amplification 0-100: 50 leaves the mix as it is, 100 doubles it (clipped).
 PLAYER_EXPORT int32_t BASSMOD_MusicSetAmplify(uint32_t amp) {
-    if (!LockReady(false))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(false))
+        return 0;
     if (amp > MAX_LEVEL)
-        return Unlock(SetError(PLAYER_ERROR_ILLPARAM));
+        return SetError(PLAYER_ERROR_ILLPARAM);
     Amplify = amp;
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 // Stereo separation 0-100 of the channels' panning (100, the default: full).
 PLAYER_EXPORT int32_t BASSMOD_MusicSetPanSep(uint32_t pan) {
-    if (!LockReady(false))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(false))
+        return 0;
     if (pan > MAX_LEVEL)
-        return Unlock(SetError(PLAYER_ERROR_ILLPARAM));
+        return SetError(PLAYER_ERROR_ILLPARAM);
     PanSeparation = pan;
     if (MusicLoaded)
         xmp_set_player(Xmp, XMP_PLAYER_MIX, int(pan));
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 // 1-256: BASSMOD_MusicGetPosition's row field counts row x scale plus the ticks passed in the
 // row, scaled the same way.
 PLAYER_EXPORT int32_t BASSMOD_MusicSetPositionScaler(uint32_t scale) {
-    if (!LockReady(false))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(false))
+        return 0;
     if (scale == 0 || scale > MAX_POSITION_SCALER)
-        return Unlock(SetError(PLAYER_ERROR_ILLPARAM));
+        return SetError(PLAYER_ERROR_ILLPARAM);
     PositionScaler = scale;
-    return Unlock(SetError(PLAYER_OK));
+    return SetError(PLAYER_OK);
 }
 
 PLAYER_EXPORT uint32_t BASSMOD_MusicSetSync(uint32_t type, uint32_t param, SyncProc proc,
                                             uint32_t user) {
-    if (!LockReady(true))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(true))
+        return 0;
     if (type != SYNC_POSITION_ONCE && type != SYNC_INSTRUMENT)
-        return Unlock(SetError(PLAYER_ERROR_ILLTYPE));
+        return SetError(PLAYER_ERROR_ILLTYPE);
     if (proc == nullptr || (type == SYNC_INSTRUMENT && (param & 0xFFFF) == 0))
-        return Unlock(SetError(PLAYER_ERROR_ILLPARAM));
+        return SetError(PLAYER_ERROR_ILLPARAM);
     if (SyncCount == MAX_SYNCS)
-        return Unlock(SetError(PLAYER_ERROR_NOSYNC));
+        return SetError(PLAYER_ERROR_NOSYNC);
     const uint32_t handle = NextSyncHandle++;
     if (NextSyncHandle == 0)
         NextSyncHandle = 1;
     Syncs[SyncCount++] = {handle, type, uint16_t(param), uint16_t(param >> 16), proc, user, false};
-    pthread_mutex_unlock(&PlayerLock);
     SetError(PLAYER_OK);
     return handle;
 }
 
 PLAYER_EXPORT int32_t BASSMOD_MusicRemoveSync(uint32_t sync) {
-    if (!LockReady(false))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(false))
+        return 0;
     for (int i = 0; i < SyncCount; ++i) {
         if (Syncs[i].handle != sync)
             continue;
         for (int j = i + 1; j < SyncCount; ++j) // keeps the registration order
             Syncs[j - 1] = Syncs[j];
         --SyncCount;
-        return Unlock(SetError(PLAYER_OK));
+        return SetError(PLAYER_OK);
     }
-    return Unlock(SetError(PLAYER_ERROR_HANDLE));
+    return SetError(PLAYER_ERROR_HANDLE);
 }
 
 PLAYER_EXPORT uint32_t BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames) {
-    if (!LockReady(false))
-        return Unlock(false);
+    ScopedLock lock;
+    if (!Ready(false))
+        return 0;
     if (Device != DEVICE_NONE)
-        return Unlock(SetError(PLAYER_ERROR_DEVICE));
+        return SetError(PLAYER_ERROR_DEVICE);
     if (Decoding) // from a sync callback of this very decode
-        return Unlock(SetError(PLAYER_ERROR_UNKNOWN));
+        return SetError(PLAYER_ERROR_UNKNOWN);
     Decoding = true;
     const double start = MonotonicSeconds();
     RenderLocked(buffer, frames, true);
     if (frames > 0)
         CpuPercent = uint32_t((MonotonicSeconds() - start) * Rate * 100.0 / frames + 0.5);
     Decoding = false;
-    pthread_mutex_unlock(&PlayerLock);
     SetError(PLAYER_OK);
     return frames;
 }
 
 PLAYER_EXPORT uint32_t BASSMOD_MusicGetFrame() {
-    pthread_mutex_lock(&PlayerLock);
-    const uint64_t frame = CallbackFrame >= 0 ? uint64_t(CallbackFrame) : StreamFrame;
-    pthread_mutex_unlock(&PlayerLock);
+    ScopedLock lock;
     SetError(PLAYER_OK);
-    return uint32_t(frame);
+    return uint32_t(CallbackFrame >= 0 ? uint64_t(CallbackFrame) : StreamFrame);
 }
