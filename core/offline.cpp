@@ -3,6 +3,7 @@
 #include "core/startup.h"
 #include "display/headless.h"
 #include "display/platform.h"
+#include "display/window.h"
 #include "music/player_api.h"
 #include "runtime/random.h"
 #include "runtime/runtime.h"
@@ -70,7 +71,7 @@ void OfflineReadPixels(uint8_t *rgb, int32_t width, int32_t height) {
 
 void OfflineEnd() {
     PlayerRelease();
-    RuntimeEnd();
+    RuntimeEnd(WindowCloseAll);
     MainHeapDestroy();
     PlatformShutdown();
 }

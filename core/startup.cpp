@@ -3,6 +3,7 @@
 #include "core/frame_loop.h"
 #include "core/scene.h"
 #include "display/display.h"
+#include "display/window.h"
 #include "music/music.h"
 #include "music/player.h"
 #include "runtime/files.h"
@@ -56,7 +57,7 @@ void SetRunState() {
 } // namespace
 
 int DemoStartUp() {
-    if (RuntimeStart() != RUNTIME_READY) {
+    if (RuntimeStart(WindowRuntimeInit) != RUNTIME_READY) {
         fprintf(stderr, "tolvmarka: no display to show on (is DISPLAY set?); "
                         "tolvmarka-capture renders the show to a video file instead\n");
         return 0;
@@ -66,7 +67,7 @@ int DemoStartUp() {
     SetVector(EmissionInner, 1.0f, 0.0f, 0.0f, 1.0f);
     PlayerInstall();
     PlayerInstalled = 1;
-    MusicStart();
+    MusicStart(SyncCallback);
     DisplaySetup();
     SetRunState();
     SceneVariablesReset();
@@ -87,7 +88,7 @@ void DemoShutdown() {
 
 void ProgramEnd() {
     EndSequenceStarted = 1;
-    RuntimeEnd();
+    RuntimeEnd(WindowCloseAll);
     MainHeapDestroy();
     exit(EXIT_CODE);
 }

@@ -1,6 +1,5 @@
 #include "music/music.h"
 #include "assets/assets.h"
-#include "core/frame_loop.h"
 #include "display/message_box.h"
 #include "display/platform.h"
 #include "music/player.h"
@@ -62,16 +61,16 @@ const char *PlayerErrorText(int32_t library) {
     return text;
 }
 
-void MusicStart() {
+void MusicStart(SyncProc sync) {
     PlayerMusicLoad(PLAYER_LIBRARY, FROM_MEMORY, ModuleImage, 0, 0, MUSIC_LOOP);
-    PlayerMusicSetSync(PLAYER_LIBRARY, SYNC_POSITION_ONCE, MakeLong(SYNC_ORDER_SPRITE, 0),
-                       SyncCallback, SYNC_USER_SPRITE);
-    PlayerMusicSetSync(PLAYER_LIBRARY, SYNC_POSITION_ONCE, MakeLong(SYNC_ORDER_OBJECT, 0),
-                       SyncCallback, SYNC_USER_OBJECT);
-    PlayerMusicSetSync(PLAYER_LIBRARY, SYNC_POSITION_ONCE, MakeLong(SYNC_ORDER_TUNNEL, 0),
-                       SyncCallback, SYNC_USER_TUNNEL);
+    PlayerMusicSetSync(PLAYER_LIBRARY, SYNC_POSITION_ONCE, MakeLong(SYNC_ORDER_SPRITE, 0), sync,
+                       SYNC_USER_SPRITE);
+    PlayerMusicSetSync(PLAYER_LIBRARY, SYNC_POSITION_ONCE, MakeLong(SYNC_ORDER_OBJECT, 0), sync,
+                       SYNC_USER_OBJECT);
+    PlayerMusicSetSync(PLAYER_LIBRARY, SYNC_POSITION_ONCE, MakeLong(SYNC_ORDER_TUNNEL, 0), sync,
+                       SYNC_USER_TUNNEL);
     PlayerMusicSetSync(PLAYER_LIBRARY, SYNC_INSTRUMENT, MakeLong(PULSE_INSTRUMENT, SYNC_NOTE_ANY),
-                       SyncCallback, SYNC_USER_PULSE);
+                       sync, SYNC_USER_PULSE);
     PlayerMusicPlay(PLAYER_LIBRARY);
     PlayerMusicPause(PLAYER_LIBRARY);
 }

@@ -1,6 +1,5 @@
 #include "runtime/runtime.h"
 
-#include "display/window.h"
 #include "runtime/clock.h"
 #include "runtime/files.h"
 #include "runtime/heap.h"
@@ -13,7 +12,7 @@
 constexpr size_t MAIN_HEAP_INITIAL = 4000;
 constexpr size_t LIST_HEAP_INITIAL = 1024;
 
-int RuntimeStart() {
+int RuntimeStart(WindowRuntimeStartProc startWindows) {
     MainHeap = nullptr;
     ListHeap = nullptr;
     StringBuffer = nullptr;
@@ -30,13 +29,13 @@ int RuntimeStart() {
     LibraryTableInit();
     RandomSeed(TickMs());
     // The common controls of the original platform have no counterpart here.
-    int display = WindowRuntimeInit();
+    int display = startWindows();
     StringBufferInit();
     return display && MainHeap && ListHeap ? RUNTIME_READY : RUNTIME_FAILED;
 }
 
-void RuntimeEnd() {
-    WindowCloseAll();
+void RuntimeEnd(WindowCloseAllProc closeWindows) {
+    closeWindows();
     LibraryCloseAll();
     FileCloseAll();
     HeapDestroy(ListHeap);

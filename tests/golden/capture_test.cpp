@@ -1,6 +1,7 @@
 // The capture's run: which frame each scene change lands on, where the sound starts, that
 // one seed gives one result, the larger picture, and the private temporary directory.
 #include "capture/capture.h"
+#include "core/frame_loop.h"
 #include "core/offline.h"
 #include "core/scene.h"
 #include "music/music.h"
@@ -64,7 +65,7 @@ TEST_F(CaptureSync, SceneChangesLandOnTheFrameWhereTheirOrderIsHeard) {
     // The stand-in player's song has whole ticks, so every order start is one exact sample.
     ASSERT_TRUE(CaptureStart(DEFAULT_SEED, 1));
     ASSERT_NE(LibraryOpen(0, FAKE_PLAYER), 0) << FAKE_PLAYER;
-    MusicStart(); // registers the show's syncs with the stand-in, plays and pauses
+    MusicStart(SyncCallback); // registers the show's syncs with the stand-in, plays and pauses
     const uint64_t orderSamples = ROWS_PER_ORDER * TICKS_PER_ROW * FAKE_TICK_SAMPLES;
     uint32_t tunnel = FrameOfSongSample(ORDER_TUNNEL * orderSamples);
     Observed seen = RunObserving(tunnel + 1);

@@ -8,6 +8,7 @@
 #include "core/startup.h"
 #include "display/headless.h"
 #include "display/platform.h"
+#include "display/window.h"
 #include "music/player_api.h"
 #include "runtime/runtime.h"
 #include "tests/support/gl_trace.h"
@@ -97,7 +98,7 @@ class LiveMusic : public ::testing::Test {
         sprite_ = (SceneMask.load() & LAYER_SPRITE) != 0;
         boxes_ = HeadlessBoxCount() - boxesBefore;
         PlayerRelease();
-        RuntimeEnd();
+        RuntimeEnd(WindowCloseAll);
         MainHeapDestroy();
         PlatformShutdown();
         EXPECT_FALSE(Exists("bassmod.dll")) << "the release must delete the player file";

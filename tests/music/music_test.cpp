@@ -3,6 +3,7 @@
 #include "core/frame_loop.h"
 #include "core/startup.h"
 #include "display/headless.h"
+#include "display/window.h"
 #include "music/music.h"
 #include "music/player.h"
 #include "runtime/files.h"
@@ -45,7 +46,7 @@ class MusicTest : public ::testing::Test {
   protected:
     void SetUp() override {
         temp = MakePrivateTemp();
-        ASSERT_EQ(RuntimeStart(), RUNTIME_READY);
+        ASSERT_EQ(RuntimeStart(WindowRuntimeInit), RUNTIME_READY);
         HeadlessSetBoxAnswer(IDOK);
         ASSERT_NE(LibraryOpen(PLAYER_LIBRARY, SCRIPTED_PLAYER), 0);
         auto get = reinterpret_cast<ScriptedPlayerGet_t>(
@@ -56,7 +57,7 @@ class MusicTest : public ::testing::Test {
         boxesBefore = HeadlessBoxCount();
     }
     void TearDown() override {
-        RuntimeEnd();
+        RuntimeEnd(WindowCloseAll);
         MainHeapDestroy();
         RemoveTree(temp);
     }
@@ -159,7 +160,7 @@ TEST_F(MusicTest, MakeLongKeepsTheLowHalfOfEachValue) {
 }
 
 TEST_F(MusicTest, MusicStartLoadsRegistersTheFourSyncsThenPlaysAndPauses) {
-    MusicStart();
+    MusicStart(SyncCallback);
     ASSERT_EQ(script->callCount, 7);
     const ScriptedCall *c = script->calls;
     EXPECT_STREQ(c[0].name, "MusicLoad");
@@ -201,11 +202,11 @@ class InstallTest : public ::testing::Test {
     void SetUp() override {
         temp = MakePrivateTemp();
         PlayerDevice = DEVICE_NONE;
-        ASSERT_EQ(RuntimeStart(), RUNTIME_READY);
+        ASSERT_EQ(RuntimeStart(WindowRuntimeInit), RUNTIME_READY);
         path = temp + "/bassmod.dll";
     }
     void TearDown() override {
-        RuntimeEnd();
+        RuntimeEnd(WindowCloseAll);
         MainHeapDestroy();
         RemoveTree(temp);
     }

@@ -1,3 +1,4 @@
+#include "display/window.h"
 #include "runtime/clock.h"
 #include "runtime/files.h"
 #include "runtime/heap.h"
@@ -28,7 +29,7 @@ TEST(Runtime, StartSetsUpEverythingAndEndClosesWhatIsLeft) {
     VirtualClockSetReadCost(0);
     VirtualClockSet(0xABCD1234u);
     StringCut = 1;
-    ASSERT_EQ(RuntimeStart(), RUNTIME_READY);
+    ASSERT_EQ(RuntimeStart(WindowRuntimeInit), RUNTIME_READY);
     ASSERT_TRUE(MainHeap && ListHeap && StringBuffer);
     EXPECT_EQ(StringCut, 0);
     EXPECT_EQ(StringTop, StringBuffer);
@@ -49,7 +50,7 @@ TEST(Runtime, StartSetsUpEverythingAndEndClosesWhatIsLeft) {
     ASSERT_NE(LibraryOpen(0, PROBE_A), 0);
     ASSERT_NE(LibraryOpen(OBJECT_ANY, PROBE_B), 0);
 
-    RuntimeEnd();
+    RuntimeEnd(WindowCloseAll);
     EXPECT_EQ(fcntl(int(file - 1), F_GETFD), -1);
     EXPECT_EQ(dlopen(PROBE_A, RTLD_NOW | RTLD_NOLOAD), nullptr);
     EXPECT_EQ(dlopen(PROBE_B, RTLD_NOW | RTLD_NOLOAD), nullptr);

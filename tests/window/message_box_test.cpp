@@ -21,13 +21,13 @@ std::vector<DisabledWindow> ListNow() {
 class MessageBox : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_EQ(RuntimeStart(), RUNTIME_READY);
+        ASSERT_EQ(RuntimeStart(WindowRuntimeInit), RUNTIME_READY);
         HeadlessSetBoxHandler(nullptr, nullptr);
         HeadlessSetBoxAnswer(IDYES);
     }
     void TearDown() override {
         HeadlessSetBoxHandler(nullptr, nullptr);
-        RuntimeEnd();
+        RuntimeEnd(WindowCloseAll);
         MainHeapDestroy();
     }
 };

@@ -48,12 +48,12 @@ class WindowRuntime : public ::testing::Test {
     void SetUp() override {
         HeadlessSetScreenSize(800, 600);
         HeadlessFailWindowCreation(0);
-        ASSERT_EQ(RuntimeStart(), RUNTIME_READY);
+        ASSERT_EQ(RuntimeStart(WindowRuntimeInit), RUNTIME_READY);
         HookLog.clear();
         HookResult = HOOK_CONTINUE;
     }
     void TearDown() override {
-        RuntimeEnd();
+        RuntimeEnd(WindowCloseAll);
         MainHeapDestroy();
     }
 };

@@ -68,12 +68,12 @@ class X11Window : public ::testing::Test {
     Display *x = nullptr;
 
     void SetUp() override {
-        ASSERT_EQ(RuntimeStart(), RUNTIME_READY);
+        ASSERT_EQ(RuntimeStart(WindowRuntimeInit), RUNTIME_READY);
         x = XOpenDisplay(nullptr);
         ASSERT_NE(x, nullptr) << "cannot open " << getenv("DISPLAY");
     }
     void TearDown() override {
-        RuntimeEnd();
+        RuntimeEnd(WindowCloseAll);
         MainHeapDestroy();
         if (x)
             XCloseDisplay(x);
