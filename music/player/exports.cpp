@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#define PLAYER_EXPORT extern "C" __declspec(dllexport)
+#else
 #define PLAYER_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 pthread_mutex_t PlayerLock = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t PlayerWake;
@@ -116,11 +120,11 @@ void PlayerShutdown() {
     pthread_mutex_unlock(&PlayerLock);
 }
 
-PLAYER_EXPORT int32_t BASSMOD_ErrorGetCode() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_ErrorGetCode() {
     return LastError;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags) {
     (void)flags; // the output is always 16-bit stereo
     if (device < DEVICE_DEFAULT || device > DEVICE_OUTPUT)
         return SetError(PLAYER_ERROR_DEVICE);
@@ -153,7 +157,7 @@ PLAYER_EXPORT int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags
 
 // Ends playback and releases everything: no callback comes after it returns (unless it is
 // called from a callback, which then returns on its own).
-PLAYER_EXPORT void BASSMOD_Free() {
+PLAYER_EXPORT void PLAYER_CALL BASSMOD_Free() {
     const bool ready = LockReady(false);
     pthread_mutex_unlock(&PlayerLock);
     if (!ready)
@@ -163,7 +167,7 @@ PLAYER_EXPORT void BASSMOD_Free() {
 }
 
 // Time spent rendering the last block, in percent of the block's playing time.
-PLAYER_EXPORT uint32_t BASSMOD_GetCPU() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_GetCPU() {
     if (!LockReady(false))
         return Unlock(false);
     const uint32_t percent = CpuPercent;
@@ -172,7 +176,7 @@ PLAYER_EXPORT uint32_t BASSMOD_GetCPU() {
     return percent;
 }
 
-PLAYER_EXPORT const char *BASSMOD_GetDeviceDescription(int32_t device) {
+PLAYER_EXPORT const char *PLAYER_CALL BASSMOD_GetDeviceDescription(int32_t device) {
     if (device == DEVICE_NONE) {
         SetError(PLAYER_OK);
         return "No sound";
@@ -185,12 +189,12 @@ PLAYER_EXPORT const char *BASSMOD_GetDeviceDescription(int32_t device) {
     return nullptr;
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_GetVersion() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_GetVersion() {
     SetError(PLAYER_OK);
     return uint32_t(PLAYER_VERSION_MAJOR) | uint32_t(PLAYER_VERSION_MINOR) << 16;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_GetVolume() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_GetVolume() {
     if (!LockReady(false)) {
         pthread_mutex_unlock(&PlayerLock);
         return -1;
@@ -202,7 +206,7 @@ PLAYER_EXPORT int32_t BASSMOD_GetVolume() {
 }
 
 // Output volume 0-100 (100: as mixed), applied with the amplification.
-PLAYER_EXPORT int32_t BASSMOD_SetVolume(uint32_t volume) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_SetVolume(uint32_t volume) {
     if (!LockReady(false))
         return Unlock(false);
     if (volume > MAX_LEVEL)
@@ -213,8 +217,8 @@ PLAYER_EXPORT int32_t BASSMOD_SetVolume(uint32_t volume) {
 
 // mem 1: `file` points at the module, `length` 0 meaning the size its XM structure gives;
 // mem 0: `file` is a path, `length` 0 meaning up to the file's end.
-PLAYER_EXPORT int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset,
-                                        uint32_t length, uint32_t flags) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset,
+                                                    uint32_t length, uint32_t flags) {
     const bool ready = LockReady(false);
     pthread_mutex_unlock(&PlayerLock);
     if (!ready)
@@ -254,7 +258,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t 
     return Unlock(SetError(MusicInstall(context, flags)));
 }
 
-PLAYER_EXPORT void BASSMOD_MusicFree() {
+PLAYER_EXPORT void PLAYER_CALL BASSMOD_MusicFree() {
     if (LockReady(true)) {
         MusicClose();
         SetError(PLAYER_OK);
@@ -263,7 +267,7 @@ PLAYER_EXPORT void BASSMOD_MusicFree() {
 }
 
 // playlen 0: the number of orders; otherwise one pass's playing time in whole seconds.
-PLAYER_EXPORT uint32_t BASSMOD_MusicGetLength(int32_t playlen) {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicGetLength(int32_t playlen) {
     if (!LockReady(true)) {
         pthread_mutex_unlock(&PlayerLock);
         return ERROR_RESULT;
@@ -274,7 +278,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicGetLength(int32_t playlen) {
     return length;
 }
 
-PLAYER_EXPORT const char *BASSMOD_MusicGetName() {
+PLAYER_EXPORT const char *PLAYER_CALL BASSMOD_MusicGetName() {
     const bool ready = LockReady(true);
     pthread_mutex_unlock(&PlayerLock);
     if (!ready)
@@ -284,7 +288,7 @@ PLAYER_EXPORT const char *BASSMOD_MusicGetName() {
 }
 
 // Order | row << 16 of the tick being heard (with DEVICE_NONE: being decoded).
-PLAYER_EXPORT uint32_t BASSMOD_MusicGetPosition() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicGetPosition() {
     if (!LockReady(true)) {
         pthread_mutex_unlock(&PlayerLock);
         return ERROR_RESULT;
@@ -296,7 +300,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicGetPosition() {
     return position;
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicIsActive() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicIsActive() {
     if (!LockReady(true))
         return Unlock(false);
     const uint32_t active = State == STATE_PLAYING  ? ACTIVE_PLAYING
@@ -307,7 +311,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicIsActive() {
     return active;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicPause() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicPause() {
     if (!LockReady(true))
         return Unlock(false);
     if (State == STATE_STOPPED)
@@ -316,7 +320,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicPause() {
     return Unlock(SetError(PLAYER_OK));
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicPlay() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicPlay() {
     if (!LockReady(true))
         return Unlock(false);
     if (MusicEnded && !MusicRewind())
@@ -328,7 +332,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicPlay() {
 
 // pos: order | row << 16; flags: new load flags, or -1 to keep them; reset: restart the replay
 // state (notes cut, speed and tempo as loaded) before moving.
-PLAYER_EXPORT int32_t BASSMOD_MusicPlayEx(uint32_t pos, int32_t flags, int32_t reset) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicPlayEx(uint32_t pos, int32_t flags, int32_t reset) {
     if (!LockReady(true))
         return Unlock(false);
     if (reset != 0 && !MusicResetReplay())
@@ -343,7 +347,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicPlayEx(uint32_t pos, int32_t flags, int32_t r
     return Unlock(SetError(PLAYER_OK));
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicSetPosition(uint32_t pos) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetPosition(uint32_t pos) {
     if (!LockReady(true))
         return Unlock(false);
     const int32_t result = MusicSeek(pos);
@@ -352,7 +356,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetPosition(uint32_t pos) {
     return Unlock(SetError(result));
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicStop() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicStop() {
     if (!LockReady(true))
         return Unlock(false);
     if (!MusicRewind())
@@ -363,7 +367,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicStop() {
 }
 
 // Amplification 0-100: 50 leaves the mix as it is, 100 doubles it (clipped).
-PLAYER_EXPORT int32_t BASSMOD_MusicSetAmplify(uint32_t amp) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetAmplify(uint32_t amp) {
     if (!LockReady(false))
         return Unlock(false);
     if (amp > MAX_LEVEL)
@@ -373,7 +377,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetAmplify(uint32_t amp) {
 }
 
 // Stereo separation 0-100 of the channels' panning (100, the default: full).
-PLAYER_EXPORT int32_t BASSMOD_MusicSetPanSep(uint32_t pan) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetPanSep(uint32_t pan) {
     if (!LockReady(false))
         return Unlock(false);
     if (pan > MAX_LEVEL)
@@ -386,7 +390,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetPanSep(uint32_t pan) {
 
 // 1-256: BASSMOD_MusicGetPosition's row field counts row x scale plus the ticks passed in the
 // row, scaled the same way.
-PLAYER_EXPORT int32_t BASSMOD_MusicSetPositionScaler(uint32_t scale) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetPositionScaler(uint32_t scale) {
     if (!LockReady(false))
         return Unlock(false);
     if (scale == 0 || scale > MAX_POSITION_SCALER)
@@ -395,8 +399,8 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetPositionScaler(uint32_t scale) {
     return Unlock(SetError(PLAYER_OK));
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicSetSync(uint32_t type, uint32_t param, SyncProc proc,
-                                            uint32_t user) {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicSetSync(uint32_t type, uint32_t param,
+                                                        SyncProc proc, uint32_t user) {
     if (!LockReady(true))
         return Unlock(false);
     if (type != SYNC_POSITION_ONCE && type != SYNC_INSTRUMENT)
@@ -414,7 +418,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicSetSync(uint32_t type, uint32_t param, SyncP
     return handle;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicRemoveSync(uint32_t sync) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicRemoveSync(uint32_t sync) {
     if (!LockReady(false))
         return Unlock(false);
     for (int i = 0; i < SyncCount; ++i) {
@@ -428,7 +432,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicRemoveSync(uint32_t sync) {
     return Unlock(SetError(PLAYER_ERROR_HANDLE));
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames) {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames) {
     if (!LockReady(false))
         return Unlock(false);
     if (Device != DEVICE_NONE)
@@ -446,7 +450,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames) {
     return frames;
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicGetFrame() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicGetFrame() {
     pthread_mutex_lock(&PlayerLock);
     const uint64_t frame = CallbackFrame >= 0 ? uint64_t(CallbackFrame) : StreamFrame;
     pthread_mutex_unlock(&PlayerLock);
