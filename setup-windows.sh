@@ -1,17 +1,22 @@
 #!/usr/bin/env bash
 # Installs what the Windows build and its Wine tests need: the MinGW-w64 cross compiler,
 # Wine with its 32-bit half (i386 multiarch), and the source of Debian's libxmp package,
-# unpacked into the folder given as the first argument.
+# unpacked into the folder given as the first argument. The second argument, x86_64, asks for
+# the 64-bit compiler and Wine instead (for hosts that cannot execute 32-bit code).
 # Non-interactive and idempotent: with everything present it only checks.
 set -euo pipefail
 
-SRC_DIR=${1:?usage: setup-windows.sh LIBXMP_SOURCE_DIR}
+SRC_DIR=${1:?usage: setup-windows.sh LIBXMP_SOURCE_DIR [i686|x86_64]}
+ARCH=${2:-i686}
 PACKAGES=(
-    g++-mingw-w64-i686-posix cmake make dpkg-dev file
-    googletest
-    wine wine32:i386
+    cmake make dpkg-dev file googletest
     xvfb xdotool x11-utils x11-apps imagemagick
 )
+if [ "$ARCH" = x86_64 ]; then
+    PACKAGES+=(g++-mingw-w64-x86-64-posix wine wine64)
+else
+    PACKAGES+=(g++-mingw-w64-i686-posix wine wine32:i386)
+fi
 
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -22,7 +27,7 @@ for p in "${PACKAGES[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
-    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    if [ "$ARCH" = i686 ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
         $SUDO dpkg --add-architecture i386 # wine32 is an i386 package
     fi
     echo "setup-windows: installing ${missing[*]}" >&2
