@@ -1,5 +1,6 @@
 // The frame loop, its pacing and end tests, and the music's entry into the sequencer.
 #pragma once
+#include "music/player_api.h"
 #include <cstdint>
 
 constexpr uint32_t FRAME_MS = 20;
@@ -15,4 +16,4 @@ int RunFrame();
 void RunFrameLoop();
 
 // The player's synchronisation callback (player thread).
-void SyncCallback(uint32_t sync, uint32_t data, uint32_t user);
+void PLAYER_CALL SyncCallback(uint32_t sync, uint32_t data, uint32_t user);

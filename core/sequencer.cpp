@@ -8,7 +8,7 @@ namespace {
 constexpr float PULSE_SCALE = 0.3f;
 } // namespace
 
-void SyncCallback(uint32_t sync, uint32_t, uint32_t user) {
+void PLAYER_CALL SyncCallback(uint32_t sync, uint32_t, uint32_t user) {
     if (user == SYNC_USER_SPRITE) {
         SceneMask.store(LAYER_SPRITE);
     } else if (user == SYNC_USER_OBJECT) {

@@ -79,6 +79,16 @@ struct NativeMessage {
 typedef int32_t (*NativeWindowProc)(NativeWindow window, uint32_t message, uint32_t wParam,
                                     uint32_t lParam);
 
+// One keyboard-accelerator entry (the system's ACCEL record), and a table built from them.
+struct AccelEntry {
+    uint8_t fVirt; // FVIRTKEY, FNOINVERT, FSHIFT, FCONTROL, FALT
+    uint16_t key;
+    uint16_t command;
+};
+enum : uint8_t { FVIRTKEY = 1, FNOINVERT = 2, FSHIFT = 4, FCONTROL = 8, FALT = 0x10 };
+typedef uintptr_t NativeAccelTable;   // 0: none
+constexpr uint32_t ACCEL_COMMAND = 1; // high word of WM_COMMAND's wParam from an accelerator
+
 // Connects to the display. Returns 0 when there is none.
 int PlatformInit();
 void PlatformShutdown();
@@ -132,6 +142,17 @@ int32_t PlatformDispatchMessage(const NativeMessage *message);
 void PlatformPostMessage(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam);
 // Calls the window's procedure directly (a sent message).
 int32_t PlatformSendMessage(NativeWindow window, uint32_t message, uint32_t wParam,
+                            uint32_t lParam);
+
+// The system's copy of accelerator entries; 0 on failure.
+NativeAccelTable PlatformCreateAcceleratorTable(const AccelEntry *entries, int32_t count);
+void PlatformDestroyAcceleratorTable(NativeAccelTable table);
+// A key press that matches an entry, with exactly the entry's modifiers down, becomes
+// WM_COMMAND (command, ACCEL_COMMAND) sent to `window`. Returns 1 when it did.
+int PlatformTranslateAccelerator(NativeWindow window, NativeAccelTable table,
+                                 const NativeMessage *message);
+// What the system does with a message that a window's procedure leaves alone.
+int32_t PlatformDefaultProc(NativeWindow window, uint32_t message, uint32_t wParam,
                             uint32_t lParam);
 
 // A modal box; returns IDOK, IDYES or IDNO, or 0 when no box can be shown.

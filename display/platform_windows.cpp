@@ -1,6 +1,8 @@
 // The window bookkeeping of both flavours: what a window is beyond its native surface.
 #include "display/platform_windows.h"
 
+#include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <mutex>
@@ -155,4 +157,53 @@ int32_t PlatformSendMessage(NativeWindow window, uint32_t message, uint32_t wPar
                             uint32_t lParam) {
     NativeWindowRecord *w = NativeWindowFind(window);
     return w ? w->proc(window, message, wParam, lParam) : 0;
+}
+
+namespace {
+struct AccelTable {
+    int32_t count;
+    AccelEntry entries[1];
+};
+} // namespace
+
+NativeAccelTable PlatformCreateAcceleratorTable(const AccelEntry *entries, int32_t count) {
+    if (count <= 0)
+        return 0;
+    AccelTable *table = static_cast<AccelTable *>(
+        malloc(sizeof(AccelTable) + sizeof(AccelEntry) * size_t(count - 1)));
+    if (!table)
+        return 0;
+    table->count = count;
+    memcpy(table->entries, entries, sizeof(AccelEntry) * size_t(count));
+    return NativeAccelTable(table);
+}
+
+void PlatformDestroyAcceleratorTable(NativeAccelTable table) {
+    free(reinterpret_cast<AccelTable *>(table));
+}
+
+int PlatformTranslateAccelerator(NativeWindow window, NativeAccelTable table,
+                                 const NativeMessage *message) {
+    const AccelTable *accel = reinterpret_cast<const AccelTable *>(table);
+    if (!accel || message->message != WM_KEYDOWN)
+        return 0;
+    int shift = PlatformKeyState(VK_SHIFT), control = PlatformKeyState(VK_CONTROL),
+        alt = PlatformKeyState(VK_MENU);
+    for (int32_t i = 0; i < accel->count; i++) {
+        const AccelEntry &entry = accel->entries[i];
+        if (!(entry.fVirt & FVIRTKEY) || entry.key != message->wParam)
+            continue;
+        if (shift != ((entry.fVirt & FSHIFT) != 0) || control != ((entry.fVirt & FCONTROL) != 0) ||
+            alt != ((entry.fVirt & FALT) != 0))
+            continue;
+        PlatformSendMessage(window, WM_COMMAND, (ACCEL_COMMAND << 16) | entry.command, 0);
+        return 1;
+    }
+    return 0;
+}
+
+// Nothing to do for the messages a procedure leaves alone: WM_CLOSE, the one message whose
+// default acts, never gets here.
+int32_t PlatformDefaultProc(NativeWindow, uint32_t, uint32_t, uint32_t) {
+    return 0;
 }

@@ -15,7 +15,6 @@ namespace {
 constexpr int32_t WINDOW_TABLE_GROWTH = 30;
 constexpr int32_t WINDOW_TABLE_EXTRA = 2; // the table holds capacity + 2 records
 constexpr int WINDOW_CLOSE_DESCENDING = 1;
-constexpr uint32_t ACCEL_COMMAND = 1; // high word of WM_COMMAND's wParam from an accelerator
 constexpr int32_t ACCEL_COUNT = 2;
 const AccelEntry FocusAccelerators[ACCEL_COUNT] = {
     {FVIRTKEY | FNOINVERT, VK_TAB, CMD_FOCUS_NEXT},
@@ -106,12 +105,6 @@ int32_t OwnHandling(NativeWindow window, uint32_t message, uint32_t wParam, uint
     }
 }
 
-// Default handling of the messages the runtime leaves alone: nothing on this platform
-// (WM_CLOSE, the one message whose default acts, never gets here).
-int32_t DefaultProc(NativeWindow, uint32_t, uint32_t, uint32_t) {
-    return 0;
-}
-
 int32_t RuntimeWindowProc(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam) {
     EventWindow = window;
     LastWParam = wParam;
@@ -123,7 +116,7 @@ int32_t RuntimeWindowProc(NativeWindow window, uint32_t message, uint32_t wParam
             return result;
     }
     int32_t result = OwnHandling(window, message, wParam, lParam);
-    return result == PROC_DEFAULT ? DefaultProc(window, message, wParam, lParam) : result;
+    return result == PROC_DEFAULT ? PlatformDefaultProc(window, message, wParam, lParam) : result;
 }
 
 WindowRecord *FindByHandle(NativeWindow handle) {
@@ -138,39 +131,6 @@ WindowRecord *FindByHandle(NativeWindow handle) {
             return record;
     }
     return nullptr;
-}
-
-// The system's copy of a window's accelerator entries.
-AccelEntry *CreateAcceleratorTable(const AccelEntry *entries, int32_t count) {
-    AccelEntry *table = static_cast<AccelEntry *>(malloc(sizeof(AccelEntry) * size_t(count)));
-    if (table)
-        memcpy(table, entries, sizeof(AccelEntry) * size_t(count));
-    return table;
-}
-
-void DestroyAcceleratorTable(AccelEntry *table) {
-    free(table);
-}
-
-// A key press that matches an entry, with exactly the entry's modifiers down, becomes
-// WM_COMMAND (command, ACCEL_COMMAND) sent to `window`. Returns 1 when it did.
-int TranslateAccelerator(NativeWindow window, const AccelEntry *table, int32_t count,
-                         const NativeMessage &message) {
-    if (message.message != WM_KEYDOWN)
-        return 0;
-    int shift = PlatformKeyState(VK_SHIFT), control = PlatformKeyState(VK_CONTROL),
-        alt = PlatformKeyState(VK_MENU);
-    for (int32_t i = 0; i < count; i++) {
-        const AccelEntry &entry = table[i];
-        if (!(entry.fVirt & FVIRTKEY) || entry.key != message.wParam)
-            continue;
-        if (shift != ((entry.fVirt & FSHIFT) != 0) || control != ((entry.fVirt & FCONTROL) != 0) ||
-            alt != ((entry.fVirt & FALT) != 0))
-            continue;
-        PlatformSendMessage(window, WM_COMMAND, (ACCEL_COMMAND << 16) | entry.command, 0);
-        return 1;
-    }
-    return 0;
 }
 
 } // namespace
@@ -253,7 +213,7 @@ intptr_t WindowOpenOwned(int32_t number, int32_t x, int32_t y, int32_t width, in
         memcpy(entries, FocusAccelerators, sizeof FocusAccelerators);
     record->accelCount = entries ? ACCEL_COUNT : 0;
     record->accelEntries = entries;
-    record->accelTable = entries ? CreateAcceleratorTable(entries, ACCEL_COUNT) : nullptr;
+    record->accelTable = entries ? PlatformCreateAcceleratorTable(entries, ACCEL_COUNT) : 0;
     return number == WINDOW_ANY ? id : intptr_t(handle);
 }
 
@@ -286,7 +246,7 @@ uint32_t WindowPoll() {
     NativeWindow active = PlatformActiveWindow();
     WindowRecord *record = active ? FindByHandle(active) : nullptr;
     if (!record || !record->accelTable ||
-        !TranslateAccelerator(active, record->accelTable, record->accelCount, message)) {
+        !PlatformTranslateAccelerator(active, record->accelTable, &message)) {
         PlatformTranslateMessage(&message);
         PlatformDispatchMessage(&message);
     }
@@ -333,7 +293,7 @@ void WindowClose(intptr_t number) {
     PlatformUnregisterClass(ClassName);
     if (record->accelEntries) {
         HeapFree(MainHeap, record->accelEntries);
-        DestroyAcceleratorTable(record->accelTable);
+        PlatformDestroyAcceleratorTable(record->accelTable);
     }
     if (number >= 0 && number <= WindowTable.capacity)
         record->handle = 0; // the other fields stay until the number is opened again

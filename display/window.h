@@ -37,20 +37,12 @@ enum : uint32_t {
     CMD_FOCUS_PREV = 1213,
 };
 
-// One keyboard-accelerator entry (the platform's ACCEL record).
-struct AccelEntry {
-    uint8_t fVirt; // FVIRTKEY, FNOINVERT, FSHIFT, FCONTROL, FALT
-    uint16_t key;
-    uint16_t command;
-};
-enum : uint8_t { FVIRTKEY = 1, FNOINVERT = 2, FSHIFT = 4, FCONTROL = 8, FALT = 0x10 };
-
 // A window's slot in WindowTable, or the payload of an unnumbered window's list node.
 struct WindowRecord {
     NativeWindow handle; // 0: the slot holds no window
     int32_t accelCount;
-    AccelEntry *accelEntries; // MainHeap block
-    AccelEntry *accelTable;   // the table built from the entries
+    AccelEntry *accelEntries;    // MainHeap block
+    NativeAccelTable accelTable; // the table built from the entries
 };
 
 // Windows 0..capacity-1 in slots (capacity + 2 records, growing to n + 30), unnumbered

@@ -9,7 +9,6 @@
 #include "runtime/strings.h"
 
 #include <cstdio>
-#include <dlfcn.h>
 
 const char *const PLAYER_FILE_NAME = "bassmod.dll";
 
@@ -29,7 +28,7 @@ template <typename Export> Export Find(int32_t library, const char *name) {
 // then reading "All is OK".
 void ReportLoadFailure() {
     char reason[256];
-    const char *error = dlerror();
+    const char *error = LibraryLoadError();
     snprintf(reason, sizeof reason, "%s", error ? error : "unknown reason");
     for (char *c = reason; *c; c++)
         if (*c == '\n' || *c == '\r')
@@ -68,7 +67,7 @@ void PlayerInstall() {
     FileWriteData(PlayerImage, uint32_t(PlayerImageEnd - PlayerImage));
     FileClose(PLAYER_FILE);
     PlayerInit(PLAYER_LIBRARY, PlayerFilePath(), PlayerDevice, OUTPUT_RATE, 0);
-    // An empty slot makes no dl call, so dlerror() still holds the failed load's reason.
+    // An empty slot makes no loader call, so the failed load's reason is still there.
     void **slot = static_cast<void **>(ObjectFind(&LibraryTable, PLAYER_LIBRARY));
     if (!slot || !*slot)
         ReportLoadFailure();

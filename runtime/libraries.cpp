@@ -46,3 +46,7 @@ void LibraryClose(intptr_t number) {
 void LibraryCloseAll() {
     ObjectCloseAll(&LibraryTable, LibraryClose);
 }
+
+const char *LibraryLoadError() {
+    return dlerror();
+}

@@ -23,5 +23,7 @@ intptr_t LibraryOpen(int32_t number, const char *path);
 void *LibrarySymbol(intptr_t number, const char *name);
 // Unloads the library under `number`; nothing when it holds none.
 void LibraryClose(intptr_t number);
+// Why the last LibraryOpen failed to load, in the loader's words, once; null when unknown.
+const char *LibraryLoadError();
 // Unloads every library: unnumbered ones newest first, then numbers from the highest down.
 void LibraryCloseAll();

@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#ifdef _WIN32
+#define PLAYER_EXPORT extern "C" __declspec(dllexport)
+#else
 #define PLAYER_EXPORT extern "C" __attribute__((visibility("default")))
+#endif
 
 pthread_mutex_t PlayerLock = PTHREAD_MUTEX_INITIALIZER;
 pthread_cond_t PlayerWake;
@@ -124,11 +128,11 @@ void PlayerShutdown() {
     Decoding = false;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_ErrorGetCode() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_ErrorGetCode() {
     return LastError;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags) {
     (void)flags; // the output is always 16-bit stereo
     if (device < DEVICE_DEFAULT || device > DEVICE_OUTPUT)
         return SetError(PLAYER_ERROR_DEVICE);
@@ -162,7 +166,7 @@ PLAYER_EXPORT int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags
 
 // Ends playback and releases everything: no callback comes after it returns (unless it is
 // called from a callback, which then returns on its own).
-PLAYER_EXPORT void BASSMOD_Free() {
+PLAYER_EXPORT void PLAYER_CALL BASSMOD_Free() {
     ScopedLock lock;
     if (!Ready(false))
         return;
@@ -172,7 +176,7 @@ PLAYER_EXPORT void BASSMOD_Free() {
 }
 
 // Time spent rendering the last block, in percent of the block's playing time.
-PLAYER_EXPORT uint32_t BASSMOD_GetCPU() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_GetCPU() {
     ScopedLock lock;
     if (!Ready(false))
         return 0;
@@ -180,7 +184,7 @@ PLAYER_EXPORT uint32_t BASSMOD_GetCPU() {
     return CpuPercent;
 }
 
-PLAYER_EXPORT const char *BASSMOD_GetDeviceDescription(int32_t device) {
+PLAYER_EXPORT const char *PLAYER_CALL BASSMOD_GetDeviceDescription(int32_t device) {
     if (device == DEVICE_NONE) {
         SetError(PLAYER_OK);
         return "No sound";
@@ -193,12 +197,12 @@ PLAYER_EXPORT const char *BASSMOD_GetDeviceDescription(int32_t device) {
     return nullptr;
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_GetVersion() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_GetVersion() {
     SetError(PLAYER_OK);
     return uint32_t(PLAYER_VERSION_MAJOR) | uint32_t(PLAYER_VERSION_MINOR) << 16;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_GetVolume() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_GetVolume() {
     ScopedLock lock;
     if (!Ready(false))
         return -1;
@@ -207,7 +211,7 @@ PLAYER_EXPORT int32_t BASSMOD_GetVolume() {
 }
 
 // Output volume 0-100 (100: as mixed), applied with the amplification.
-PLAYER_EXPORT int32_t BASSMOD_SetVolume(uint32_t volume) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_SetVolume(uint32_t volume) {
     ScopedLock lock;
     if (!Ready(false))
         return 0;
@@ -219,8 +223,8 @@ PLAYER_EXPORT int32_t BASSMOD_SetVolume(uint32_t volume) {
 
 // mem 1: `file` points at the module, `length` 0 meaning the size its XM structure gives;
 // mem 0: `file` is a path, `length` 0 meaning up to the file's end.
-PLAYER_EXPORT int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset,
-                                        uint32_t length, uint32_t flags) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset,
+                                                    uint32_t length, uint32_t flags) {
     {
         ScopedLock lock;
         if (!Ready(false))
@@ -261,7 +265,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t 
     return SetError(MusicInstall(context, flags));
 }
 
-PLAYER_EXPORT void BASSMOD_MusicFree() {
+PLAYER_EXPORT void PLAYER_CALL BASSMOD_MusicFree() {
     ScopedLock lock;
     if (!Ready(true))
         return;
@@ -270,7 +274,7 @@ PLAYER_EXPORT void BASSMOD_MusicFree() {
 }
 
 // playlen 0: the number of orders; otherwise one pass's playing time in whole seconds.
-PLAYER_EXPORT uint32_t BASSMOD_MusicGetLength(int32_t playlen) {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicGetLength(int32_t playlen) {
     ScopedLock lock;
     if (!Ready(true))
         return ERROR_RESULT;
@@ -278,7 +282,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicGetLength(int32_t playlen) {
     return playlen == 0 ? MusicOrderCount() : (MusicDurationMs() + 500) / 1000;
 }
 
-PLAYER_EXPORT const char *BASSMOD_MusicGetName() {
+PLAYER_EXPORT const char *PLAYER_CALL BASSMOD_MusicGetName() {
     ScopedLock lock;
     if (!Ready(true))
         return nullptr;
@@ -287,7 +291,7 @@ PLAYER_EXPORT const char *BASSMOD_MusicGetName() {
 }
 
 // Order | row << 16 of the tick being heard (with DEVICE_NONE: being decoded).
-PLAYER_EXPORT uint32_t BASSMOD_MusicGetPosition() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicGetPosition() {
     ScopedLock lock;
     if (!Ready(true))
         return ERROR_RESULT;
@@ -296,7 +300,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicGetPosition() {
     return HeardOrder | row << 16;
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicIsActive() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicIsActive() {
     ScopedLock lock;
     if (!Ready(true))
         return 0;
@@ -306,7 +310,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicIsActive() {
                                    : ACTIVE_STOPPED;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicPause() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicPause() {
     ScopedLock lock;
     if (!Ready(true))
         return 0;
@@ -316,7 +320,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicPause() {
     return SetError(PLAYER_OK);
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicPlay() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicPlay() {
     ScopedLock lock;
     if (!Ready(true))
         return 0;
@@ -329,7 +333,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicPlay() {
 
 // pos: order | row << 16; flags: new load flags, or -1 to keep them; reset: restart the replay
 // state (notes cut, speed and tempo as loaded) before moving.
-PLAYER_EXPORT int32_t BASSMOD_MusicPlayEx(uint32_t pos, int32_t flags, int32_t reset) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicPlayEx(uint32_t pos, int32_t flags, int32_t reset) {
     ScopedLock lock;
     if (!Ready(true))
         return 0;
@@ -345,7 +349,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicPlayEx(uint32_t pos, int32_t flags, int32_t r
     return SetError(PLAYER_OK);
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicSetPosition(uint32_t pos) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetPosition(uint32_t pos) {
     ScopedLock lock;
     if (!Ready(true))
         return 0;
@@ -355,7 +359,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetPosition(uint32_t pos) {
     return SetError(result);
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicStop() {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicStop() {
     ScopedLock lock;
     if (!Ready(true))
         return 0;
@@ -367,7 +371,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicStop() {
 }
 
 // Amplification 0-100: 50 leaves the mix as it is, 100 doubles it (clipped).
-PLAYER_EXPORT int32_t BASSMOD_MusicSetAmplify(uint32_t amp) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetAmplify(uint32_t amp) {
     ScopedLock lock;
     if (!Ready(false))
         return 0;
@@ -378,7 +382,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetAmplify(uint32_t amp) {
 }
 
 // Stereo separation 0-100 of the channels' panning (100, the default: full).
-PLAYER_EXPORT int32_t BASSMOD_MusicSetPanSep(uint32_t pan) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetPanSep(uint32_t pan) {
     ScopedLock lock;
     if (!Ready(false))
         return 0;
@@ -392,7 +396,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetPanSep(uint32_t pan) {
 
 // 1-256: BASSMOD_MusicGetPosition's row field counts row x scale plus the ticks passed in the
 // row, scaled the same way.
-PLAYER_EXPORT int32_t BASSMOD_MusicSetPositionScaler(uint32_t scale) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicSetPositionScaler(uint32_t scale) {
     ScopedLock lock;
     if (!Ready(false))
         return 0;
@@ -402,8 +406,8 @@ PLAYER_EXPORT int32_t BASSMOD_MusicSetPositionScaler(uint32_t scale) {
     return SetError(PLAYER_OK);
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicSetSync(uint32_t type, uint32_t param, SyncProc proc,
-                                            uint32_t user) {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicSetSync(uint32_t type, uint32_t param,
+                                                        SyncProc proc, uint32_t user) {
     ScopedLock lock;
     if (!Ready(true))
         return 0;
@@ -421,7 +425,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicSetSync(uint32_t type, uint32_t param, SyncP
     return handle;
 }
 
-PLAYER_EXPORT int32_t BASSMOD_MusicRemoveSync(uint32_t sync) {
+PLAYER_EXPORT int32_t PLAYER_CALL BASSMOD_MusicRemoveSync(uint32_t sync) {
     ScopedLock lock;
     if (!Ready(false))
         return 0;
@@ -436,7 +440,7 @@ PLAYER_EXPORT int32_t BASSMOD_MusicRemoveSync(uint32_t sync) {
     return SetError(PLAYER_ERROR_HANDLE);
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames) {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames) {
     ScopedLock lock;
     if (!Ready(false))
         return 0;
@@ -454,7 +458,7 @@ PLAYER_EXPORT uint32_t BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames) {
     return frames;
 }
 
-PLAYER_EXPORT uint32_t BASSMOD_MusicGetFrame() {
+PLAYER_EXPORT uint32_t PLAYER_CALL BASSMOD_MusicGetFrame() {
     ScopedLock lock;
     SetError(PLAYER_OK);
     return uint32_t(CallbackFrame >= 0 ? uint64_t(CallbackFrame) : StreamFrame);
