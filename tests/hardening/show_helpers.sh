@@ -44,7 +44,7 @@ wait_gone_within() {
 start_show() {
     local show=$1
     shift
-    env --default-signal=INT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
+    env --default-signal=INT,QUIT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
         "$@" "$show" >"$WORK/show.log" 2>&1 &
     SHOW_PID=$!
 }
