@@ -36,8 +36,8 @@ SDL_GLContext Context;
 int TraceFrames = -1; // -1: TOLVMARKA_TRACE_FRAMES not looked at yet
 uint64_t SwapCount, BoxCount;
 
-// Quit signals (SIGINT, SIGTERM, SIGHUP, SIGQUIT) end the show with exit code 0 wherever it is. The
-// frame loop sees the request at its next poll as a close request and ends normally. A
+// Quit signals (SIGINT, SIGTERM, SIGHUP, SIGQUIT) end the show with exit code 0 wherever it
+// is. The frame loop sees the request at its next poll as a close request and ends normally. A
 // message box cannot see it: SDL shows X11 boxes from a child process and waits for it, so
 // the handler kills the box's child (this is why the child's pid lives in memory shared
 // across the fork), the box returns, and on the main thread the platform ends the process

@@ -125,6 +125,7 @@ int DirectoryCreate(char *pattern) {
         return fd;
     if (fd >= 0)
         close(fd);
+    rmdir(pattern); // ours when it is empty; anything else it leaves alone
     return -1;
 }
 
