@@ -83,19 +83,20 @@ racer)
             skip "no user could be made"
         RUN_AS=(setpriv --reuid="$RACER_USER" --regid="$(id -g "$RACER_USER")" --clear-groups)
     fi
+    CPU=$(taskset -pc $$ | sed 's/.*: //; s/[,-].*//') # the first processor we may use
     for run in $(seq $RUNS); do
         # On the show's processor, and ahead of it whenever it wants to run: an attacker
         # who has the machine busy.
         as=()
         [ $((run % 2)) = 1 ] && as=("${RUN_AS[@]}")
-        taskset -c 0 "${as[@]}" "$RACER" "$TMP" "$WORK/injected.so" 2>"$WORK/racer.log" &
+        taskset -c "$CPU" "${as[@]}" "$RACER" "$TMP" "$WORK/injected.so" 2>"$WORK/racer.log" &
         RACER_PID=$!
         until grep -q watching "$WORK/racer.log"; do
             kill -0 "$RACER_PID" 2>/dev/null || fail "the racer did not start"
             sleep 0.05
         done
         start_show "$SHOW" TOLVMARKA_INJECTED_MARK="$WORK/injected" \
-            taskset -c 0 chrt --idle 0
+            taskset -c "$CPU" chrt --idle 0
         # The first box comes after the library's load; it is the question, or the install
         # failure when the racer took the folder's name first.
         until box_pending; do
