@@ -10,6 +10,7 @@
 #include "runtime/runtime.h"
 
 #include <GL/gl.h>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,15 +25,17 @@ int EndSequenceStarted;
 
 // The show's end when the process is ended by exit() from outside its own end paths: a quit
 // signal during a message box, which the platform cannot return from into the show. The
-// player is released and its file deleted as at a normal end; the runtime's objects go
-// with the process (no window is open during a box, and an exit may come from a broken
-// display connection). After the end sequence has begun there is nothing to do.
+// player is released and its file and folder deleted as at a normal end; the runtime's
+// objects go with the process (no window is open during a box, and an exit may come from a
+// broken display connection). After the end sequence has begun there is nothing to do.
 void ReleaseAtExit() {
     if (EndSequenceStarted)
         return;
     EndSequenceStarted = 1;
     if (PlayerInstalled)
         PlayerRelease();
+    else
+        PlayerFileRemove();
 }
 
 void SetVector(float *vector, float x, float y, float z, float w) {
@@ -57,6 +60,10 @@ void SetRunState() {
 } // namespace
 
 int DemoStartUp() {
+    // A write to a closed pipe (stderr) or past a file-size limit (the player file) fails
+    // with an error that the caller handles, instead of ending the show with its file left.
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     if (RuntimeStart(WindowRuntimeInit) != RUNTIME_READY) {
         fprintf(stderr, "tolvmarka: no display to show on (is DISPLAY set?); "
                         "tolvmarka-capture renders the show to a video file instead\n");
@@ -77,8 +84,7 @@ int DemoStartUp() {
 void PlayerRelease() {
     PlayerInstalled = 0;
     PlayerFree(PLAYER_LIBRARY);
-    if (const char *path = PlayerFilePath())
-        FileDelete(path);
+    PlayerFileRemove();
 }
 
 void DemoShutdown() {
@@ -88,6 +94,9 @@ void DemoShutdown() {
 
 void ProgramEnd() {
     EndSequenceStarted = 1;
+    // Also after the refused full screen: the player file is never left behind.
+    if (PlayerInstalled)
+        PlayerRelease();
     RuntimeEnd(WindowCloseAll);
     MainHeapDestroy();
     exit(EXIT_CODE);

@@ -36,14 +36,14 @@ SDL_GLContext Context;
 int TraceFrames = -1; // -1: TOLVMARKA_TRACE_FRAMES not looked at yet
 uint64_t SwapCount, BoxCount;
 
-// Quit signals (SIGINT, SIGTERM, SIGHUP) end the show with exit code 0 wherever it is. The
-// frame loop sees the request at its next poll as a close request and ends normally. A
+// Quit signals (SIGINT, SIGTERM, SIGHUP, SIGQUIT) end the show with exit code 0 wherever it
+// is. The frame loop sees the request at its next poll as a close request and ends normally. A
 // message box cannot see it: SDL shows X11 boxes from a child process and waits for it, so
 // the handler kills the box's child (this is why the child's pid lives in memory shared
 // across the fork), the box returns, and on the main thread the platform ends the process
 // with exit(0), whose exit handlers run the show's release. The display mode needs no
 // repair on that path: it is changed only when the show's window opens, after the boxes.
-constexpr int QUIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int QUIT_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 constexpr int BOX_SLOTS = 4; // boxes open at once: the main thread's and the player's
 constexpr int BOX_FORKS = 4;
 static_assert(ATOMIC_INT_LOCK_FREE == 2, "the signal handler needs lock-free atomics");
@@ -524,9 +524,10 @@ int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *cap
     for (char &c : shown)
         if (c == '\r')
             c = '\n';
+    // Escape answers No, the way closing the box does.
     SDL_MessageBoxButtonData yesNo[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, IDYES, "Yes"},
-        {0, IDNO, "No"},
+        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDNO, "No"},
     };
     SDL_MessageBoxButtonData ok[] = {
         {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, IDOK,
@@ -548,7 +549,7 @@ int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *cap
     int pressed = -1;
     uint64_t number = ++BoxCount;
     Trace("tolvmarka-box-shown", number);
-    int answered = SDL_ShowMessageBox(&box, &pressed) == 0 && pressed >= 0;
+    int boxShown = SDL_ShowMessageBox(&box, &pressed) == 0;
     Trace("tolvmarka-box-answered", number);
     if (BoxSlot >= 0)
         for (std::atomic<int> &child : Quit->boxChild[BoxSlot])
@@ -559,7 +560,22 @@ int32_t PlatformMessageBox(NativeWindow owner, const char *text, const char *cap
     // A box ended by a quit signal: the main thread ends here, another thread's caller
     // goes on with "no box" while the main thread ends at its next poll.
     EndIfQuitOnMainThread();
-    return answered ? pressed : 0;
+    if (!boxShown) {
+        // Otherwise the viewer would learn nothing of the question or the failure; a box
+        // taken down by a quit signal is no news.
+        for (char &c : shown)
+            if (c == '\n')
+                c = ' ';
+        if (!QuitRequested())
+            fprintf(stderr, "tolvmarka: no message box could be shown (%s): %s: %s\n",
+                    SDL_GetError(), box.title, shown.c_str());
+        return 0;
+    }
+    // A box closed without a button (its close box, Alt+F4) reports no button: for the
+    // question that is No, which changes no display mode.
+    if (pressed < 0)
+        return askYesNo ? IDNO : IDOK;
+    return pressed;
 }
 
 int32_t PlatformSetDisplayMode(int32_t width, int32_t height, int32_t bitsPerPixel) {

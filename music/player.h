@@ -1,18 +1,32 @@
-// The player library: written to the temporary directory, loaded under a library number,
-// and reached through one wrapper per export that looks the export up at each call.
+// The player library: written to a folder of this run's own in the temporary directory,
+// loaded under a library number, and reached through one wrapper per export that looks the
+// export up at each call.
 #pragma once
 #include "music/player_api.h"
+#include "runtime/files.h"
 #include <cstdint>
 
 constexpr int32_t PLAYER_LIBRARY = 0; // the only library number the show uses
 constexpr int32_t PLAYER_FILE = 0;
-extern const char *const PLAYER_FILE_NAME; // "bassmod.dll", appended to TempPath
+extern const char *const PLAYER_FILE_NAME; // "bassmod.dll", inside PlayerDir
+constexpr int32_t PLAYER_DIR_SIZE = TEMP_PATH_SIZE + 32;
+// The run's private folder, TempPath + "tolvmarka.XXXXXX"; empty when there is none. Only
+// we may enter it, and its name is new, so no other user and no other copy of the show can
+// reach or block the file in it. The file is reached through the folder's descriptor.
+extern char PlayerDir[PLAYER_DIR_SIZE];
+extern int PlayerDirDescriptor; // -1 when there is no folder
 
-// Writes the player file, loads it and initialises the player. On a file that cannot be
-// created it shows the install failure and ends the program.
+// Makes the private folder, writes the player file into it whole, loads that very file
+// through its still open descriptor and initialises the player. When the file cannot be
+// created or written whole it removes what it made, shows the install failure and ends the
+// program.
 void PlayerInstall();
-// Builds TempPath + the file name at StringTop. Returns the name, or null when it was cut.
+// Builds the file's name through the folder's descriptor ("/proc/self/fd/N/bassmod.dll") at
+// StringTop. Returns the name, or null when there is no folder or the name was cut.
 const char *PlayerFilePath();
+// Closes and deletes the player file and then its folder, as far as they exist. Safe to
+// call more than once.
+void PlayerFileRemove();
 
 // Wrappers: the library number first, then the export's arguments. Those marked "reports"
 // show the player's error box on failure and go on.

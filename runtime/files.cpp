@@ -1,4 +1,5 @@
 #include "runtime/files.h"
+#include "runtime/strings.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -35,17 +36,16 @@ int FileTableInit() {
     return ObjectTableInit(&FileTable, sizeof(FileHandle), FILE_TABLE_GROWTH, 0, 0);
 }
 
-// Opens without O_TRUNC: a file that fails the checks must be left as it was. O_NONBLOCK
-// keeps a planted FIFO from blocking the open; it does not affect regular files.
+// O_EXCL refuses anything already there (a planted file, FIFO or link, dangling or not)
+// without touching it; the mode is set again because the umask may have taken bits away
+// that reopening the file through its descriptor needs.
 static int OpenPrivate(const char *name) {
-    int fd =
-        open(name, O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK, FILE_MODE);
+    int fd = open(name, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, FILE_MODE);
     if (fd < 0)
         return -1;
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid() || st.st_nlink != 1 ||
-        ftruncate(fd, 0) != 0 || fchmod(fd, FILE_MODE) != 0) {
+    if (fchmod(fd, FILE_MODE) != 0) {
         close(fd);
+        unlink(name);
         return -1;
     }
     return fd;
@@ -88,6 +88,18 @@ int FileWriteData(const void *buffer, uint32_t length) {
     return 1;
 }
 
+const char *FileDescriptorPath(intptr_t number) {
+    FileHandle *record = static_cast<FileHandle *>(ObjectFind(&FileTable, number));
+    if (!record || !*record)
+        return nullptr;
+    char *start = StringTop;
+    StringCut = 0;
+    StrAppend(FD_PATH_PREFIX);
+    StrFromInt(int32_t(*record - 1));
+    StringTop = start;
+    return StringCut ? nullptr : start;
+}
+
 void FileClose(intptr_t number) {
     FileHandle *record = static_cast<FileHandle *>(ObjectFind(&FileTable, number));
     if (!record || !*record)
@@ -101,6 +113,26 @@ void FileClose(intptr_t number) {
 
 int FileDelete(const char *name) {
     return name && unlink(name) == 0;
+}
+
+int DirectoryCreate(char *pattern) {
+    if (!pattern || pattern[0] != '/' || !mkdtemp(pattern))
+        return -1;
+    // Whoever may write to the parent could have put something else under the name since.
+    int fd = open(pattern, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat st;
+    if (fd >= 0 && fstat(fd, &st) == 0 && st.st_uid == geteuid() && (st.st_mode & 077) == 0)
+        return fd;
+    if (fd >= 0)
+        close(fd);
+    rmdir(pattern); // ours when it is empty; anything else it leaves alone
+    return -1;
+}
+
+int DirectoryDelete(const char *name, int descriptor) {
+    if (descriptor >= 0)
+        close(descriptor);
+    return name && rmdir(name) == 0;
 }
 
 void FileCloseAll() {

@@ -3,6 +3,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #ifdef _WIN32
 #define PLAYER_EXPORT extern "C" __declspec(dllexport)
@@ -44,6 +47,7 @@ namespace {
 constexpr int32_t DEVICE_OUTPUT = 1; // the default output by number; -1 names it too
 constexpr uint32_t MAX_LEVEL = 100;  // volume, amplification, pan separation
 constexpr uint32_t ERROR_RESULT = 0xFFFFFFFF;
+constexpr off_t MODULE_FILE_MAX = 64 << 20; // far above any module; keeps malloc sane
 
 uint32_t NextSyncHandle = 1;
 bool Decoding;
@@ -74,10 +78,22 @@ bool Ready(bool music) {
 }
 
 // Reads `length` bytes at `offset` of a file (0: up to its end) into a malloc'ed block.
+// Only a regular file of a module's size is read: a directory reports a nonsense length,
+// a FIFO or device would block or never end. O_NONBLOCK keeps a FIFO from blocking the open.
 uint8_t *ReadModuleFile(const char *path, uint32_t offset, uint32_t length, size_t *size) {
-    FILE *file = fopen(path, "rb");
-    if (file == nullptr)
+    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0)
         return nullptr;
+    struct stat info;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > MODULE_FILE_MAX) {
+        close(fd);
+        return nullptr;
+    }
+    FILE *file = fdopen(fd, "rb");
+    if (file == nullptr) {
+        close(fd);
+        return nullptr;
+    }
     uint8_t *data = nullptr;
     if (fseek(file, 0, SEEK_END) == 0) {
         const long end = ftell(file);

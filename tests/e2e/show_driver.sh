@@ -3,9 +3,9 @@
 # Expects WORK, SCREEN, ANSWER (Yes or No), STEP_TIMEOUT (seconds), SHOW_PID once the show
 # runs, and SCENARIO (named in failure messages) to be set by the caller.
 #
-# The boxes are SDL's X11 boxes: 200 px wide for the question, Yes centred at x 54 and No at
-# x 144, 73 px down; a one-button box has its button centred, 73 px down (86 px when the
-# text takes two lines, as in the player's "Error" box).
+# The boxes are answered with keys, whatever their size and font: Return presses the default
+# button (Yes, OK) and Escape the escape button (No, OK). The show must run with
+# TOLVMARKA_TRACE_FRAMES set: its trace tells when a box has been answered.
 
 . "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
@@ -43,43 +43,63 @@ geometry_of() {
         /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}' <<<"$info")"
 }
 
+# The player file of the show(s) under TMPDIR $1, in their private folders.
+player_files() {
+    compgen -G "$1/tolvmarka.*/bassmod.dll"
+}
+
+# Fails unless the show took its folder and file away from TMPDIR $1.
+check_nothing_left() {
+    [ -z "$(ls -A "$1")" ] || fail "left in TMPDIR: $(find "$1" -mindepth 1 | tr '\n' ' ')"
+}
+
 show_alive() {
     kill -0 "$SHOW_PID" 2>/dev/null
 }
 
-# Clicks at (x, y) of the box until it goes away or turns into another box.
-click_box() {
-    local id=$1 x=$2 y=$3 before tries
-    before=$(xwininfo -id "$id" 2>/dev/null | grep -E 'Width|Height|Map State|xwininfo:')
-    for tries in 1 2 3 4 5; do
-        xdotool mousemove --window "$id" "$x" "$y" click 1
+boxes_answered() {
+    grep -c '^tolvmarka-box-answered ' "$WORK/show.log"
+}
+
+# A box is up and not answered yet (its window may still be on its way).
+box_pending() {
+    [ "$(grep -c '^tolvmarka-box-shown ' "$WORK/show.log")" -gt "$(boxes_answered)" ]
+}
+
+# Sends the key to the box until the show has taken an answer (a box that came up a moment
+# ago may miss the first one).
+key_box() {
+    local id=$1 key=$2 before
+    before=$(boxes_answered)
+    for _ in 1 2 3 4 5; do
+        xdotool key --window "$id" "$key" 2>/dev/null
         for _ in $(seq 20); do
             sleep 0.1
-            [ "$(xwininfo -id "$id" 2>/dev/null | grep -E 'Width|Height|Map State|xwininfo:')" != \
-                "$before" ] && return 0
+            [ "$(boxes_answered)" != "$before" ] && return 0
+            show_alive || return 0
         done
     done
     return 1
 }
 
-# Clicks the player's error boxes away (while it is a placeholder) until the question comes,
+# Answers the player's error boxes (while it is a placeholder) until the question comes,
 # then answers it.
 answer_question() {
     local deadline=$((SECONDS + STEP_TIMEOUT)) box
     while [ $SECONDS -lt $deadline ]; do
         show_alive || fail "the show ended before asking"
+        box_pending || { sleep 0.1 && continue; }
         box=$(find_box Error)
         if [ -n "$box" ]; then
-            click_box "${box% *}" 98 86 || fail "the Error box did not take the click"
+            key_box "${box% *}" Return || fail "the Error box did not take Return"
             continue
         fi
         box=$(find_box Tolvmarka)
         if [ -n "$box" ]; then
-            [ "${box#* }" = 200 ] || fail "the question box is ${box#* } px wide, not 200"
             if [ "$ANSWER" = Yes ]; then
-                click_box "${box% *}" 54 73 || fail "Yes did not take the click"
+                key_box "${box% *}" Return || fail "Yes (Return) was not taken"
             else
-                click_box "${box% *}" 144 73 || fail "No did not take the click"
+                key_box "${box% *}" Escape || fail "No (Escape) was not taken"
             fi
             return 0
         fi

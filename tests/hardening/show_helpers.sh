@@ -39,13 +39,14 @@ wait_gone_within() {
     SHOW_PID=
 }
 
-# Starts the show in the background with TMPDIR and the swap trace; extra "NAME=value"
-# arguments go into its environment.
+# Starts the show in the background with TMPDIR and the swap trace, and SIGINT and SIGQUIT
+# at their defaults (a script's background job has them ignored); extra "NAME=value"
+# arguments go into its environment, and may end with a command to run the show under.
 start_show() {
     local show=$1
     shift
-    env --default-signal=INT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
-        "$@" "$show" >"$WORK/show.log" 2>&1 &
+    env --default-signal=INT,QUIT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy \
+        TOLVMARKA_TRACE_FRAMES=1 "$@" "$show" >"$WORK/show.log" 2>&1 &
     SHOW_PID=$!
 }
 

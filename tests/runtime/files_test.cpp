@@ -62,10 +62,12 @@ class FilesTest : public HeapsTest {
     std::string dir;
 };
 
-TEST_F(FilesTest, StaleFileOfOursIsTruncatedWrittenWholeAndPrivate) {
+TEST_F(FilesTest, AnExistingFileIsLeftAloneANewOneWrittenWholeAndPrivate) {
     std::string path = Path("bassmod.dll");
     Put(path, std::string(100000, 'o'));
-    chmod(path.c_str(), 0644);
+    EXPECT_EQ(FileCreate(0, path.c_str()), 0);
+    EXPECT_EQ(Get(path).size(), 100000u);
+    ASSERT_EQ(unlink(path.c_str()), 0);
     intptr_t handle = FileCreate(0, path.c_str());
     ASSERT_NE(handle, 0);
     EXPECT_EQ(FileWriteData(nullptr, 4), 0);

