@@ -78,6 +78,7 @@ void OnSignal(int signal, siginfo_t *info, void *) {
     if (signal == SIGPIPE && info && info->si_pid == OwnPid)
         return;
     StopSignal = signal;
+    OutputStopRequested = 1;
 }
 
 // The headless platform's boxes show nothing: the show's own messages (such as a player file
@@ -321,7 +322,8 @@ int main(int argc, char **argv) {
     struct sigaction action;
     memset(&action, 0, sizeof action);
     action.sa_sigaction = OnSignal;
-    action.sa_flags = SA_RESTART | SA_SIGINFO;
+    action.sa_flags = SA_SIGINFO; // no SA_RESTART: a write blocked on a pipe must notice
+
     for (int signal : STOP_SIGNALS)
         sigaction(signal, &action, nullptr);
     HeadlessSetBoxHandler(OnBox, nullptr);
@@ -377,6 +379,8 @@ int main(int argc, char **argv) {
                         "was written\n");
         return EXIT_SIGNAL_BASE + StopSignal;
     }
+    if (StopSignal && !ok)
+        return EXIT_SIGNAL_BASE + StopSignal;
     if (!ok)
         return EXIT_FAILED;
     fprintf(stderr, "tolvmarka-capture: %u frames (%.2f s of show) in %.1f s to %s%s\n", frames,

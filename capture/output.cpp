@@ -53,8 +53,14 @@ void Put32(uint8_t *at, uint32_t value) {
     Put16(at + 2, uint16_t(value >> 16));
 }
 
-int WriteAll(int fd, const uint8_t *data, size_t size) {
+// `stoppable`: a write to a pipe or a device, whose reader may never drain it, gives up when a
+// stop is requested (the interrupted write returns EINTR, as the stop signals do not restart).
+int WriteAll(int fd, const uint8_t *data, size_t size, int stoppable) {
     while (size > 0) {
+        if (stoppable && OutputStopRequested) {
+            errno = EINTR;
+            return 0;
+        }
         ssize_t done = write(fd, data, size);
         if (done < 0 && errno == EINTR)
             continue;
@@ -108,9 +114,11 @@ int WaitFor(pid_t pid, const char *what) {
 
 // Writes to the open Y4M stream, with one line on stderr when it fails.
 int Y4mPut(const void *data, size_t size) {
-    if (Y4m.fd >= 0 && WriteAll(Y4m.fd, static_cast<const uint8_t *>(data), size))
+    if (Y4m.fd >= 0 && WriteAll(Y4m.fd, static_cast<const uint8_t *>(data), size, !Y4m.temp[0]))
         return 1;
-    if (errno == EPIPE)
+    if (errno == EINTR)
+        fprintf(stderr, "tolvmarka-capture: stopped while %s was not being read\n", Y4m.path);
+    else if (errno == EPIPE)
         fprintf(stderr, "tolvmarka-capture: the reader of %s closed it; stopped\n", Y4m.path);
     else
         fprintf(stderr, "tolvmarka-capture: cannot write the video: %s\n", strerror(errno));
@@ -118,6 +126,8 @@ int Y4mPut(const void *data, size_t size) {
 }
 
 } // namespace
+
+volatile sig_atomic_t OutputStopRequested;
 
 int OutputIsStream(const char *path) {
     struct stat info;
@@ -234,7 +244,7 @@ int WavOpen(const char *path) {
     Put16(header + 34, WAV_BITS);
     memcpy(header + 36, "data", 4);
     Put32(header + WAV_DATA_SIZE_AT, 0);
-    if (!WriteAll(Wav.fd, header, sizeof header)) {
+    if (!WriteAll(Wav.fd, header, sizeof header, !Wav.temp[0])) {
         fprintf(stderr, "tolvmarka-capture: cannot write %s: %s\n", path, strerror(errno));
         OutputAbandon(&Wav);
         return 0;
@@ -244,7 +254,8 @@ int WavOpen(const char *path) {
 
 int WavWrite(const int16_t *pcm, uint32_t frames) {
     size_t bytes = size_t(frames) * CAPTURE_CHANNELS * sizeof *pcm;
-    if (Wav.fd < 0 || !WriteAll(Wav.fd, reinterpret_cast<const uint8_t *>(pcm), bytes)) {
+    if (Wav.fd < 0 ||
+        !WriteAll(Wav.fd, reinterpret_cast<const uint8_t *>(pcm), bytes, !Wav.temp[0])) {
         fprintf(stderr, "tolvmarka-capture: cannot write the sound: %s\n", strerror(errno));
         return 0;
     }
@@ -390,7 +401,7 @@ int EncoderOpen(const char *videoPath, int32_t width, int32_t height) {
 }
 
 int EncoderWrite(const uint8_t *rgb) {
-    if (!WriteAll(EncoderInput, rgb, EncoderFrameBytes)) {
+    if (!WriteAll(EncoderInput, rgb, EncoderFrameBytes, 0)) {
         fprintf(stderr, "tolvmarka-capture: ffmpeg stopped taking frames\n");
         return 0;
     }

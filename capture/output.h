@@ -3,6 +3,7 @@
 // procedure returns 1 on success and 0, with a message on stderr, on failure.
 #pragma once
 #include <climits>
+#include <csignal>
 #include <cstdint>
 
 constexpr uint32_t WAV_HEADER_BYTES = 44;
@@ -16,6 +17,10 @@ struct OutputFile {
     char temp[PATH_MAX]; // empty when written in place
     char path[PATH_MAX];
 };
+// Set by the caller's handler of its stop signals (installed without SA_RESTART): a write to an
+// output written in place that waits for its reader then gives up, so a reader that never
+// reads cannot keep the capture from stopping.
+extern volatile sig_atomic_t OutputStopRequested;
 // 1 when `path` is a pipe, a socket or a device: written in place, with nothing made beside it.
 int OutputIsStream(const char *path);
 int OutputOpen(OutputFile *file, const char *path);
