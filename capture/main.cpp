@@ -81,6 +81,15 @@ void OnSignal(int signal, siginfo_t *info, void *) {
     OutputStopRequested = 1;
 }
 
+void CatchStopSignals() {
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_sigaction = OnSignal;
+    action.sa_flags = SA_SIGINFO; // no SA_RESTART: a write blocked on a pipe must give up
+    for (int signal : STOP_SIGNALS)
+        sigaction(signal, &action, nullptr);
+}
+
 // The headless platform's boxes show nothing: the show's own messages (such as a player file
 // that cannot be written) go to stderr. The question is answered Yes, as the show expects.
 int32_t OnBox(const char *caption, const char *text, uint32_t flags, void *) {
@@ -319,13 +328,7 @@ int main(int argc, char **argv) {
         return EXIT_USAGE;
 
     OwnPid = getpid();
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_sigaction = OnSignal;
-    action.sa_flags = SA_SIGINFO; // no SA_RESTART: a write blocked on a pipe must notice
-
-    for (int signal : STOP_SIGNALS)
-        sigaction(signal, &action, nullptr);
+    CatchStopSignals();
     HeadlessSetBoxHandler(OnBox, nullptr);
     atexit(EndAtExit);
 
@@ -339,6 +342,8 @@ int main(int argc, char **argv) {
         AbandonOutputs();
         return EXIT_FAILED;
     }
+    // Start-up sets the show's own dispositions (SIGPIPE ignored); the capture keeps its own.
+    CatchStopSignals();
     if (!CaptureHasDecode())
         fprintf(stderr, "tolvmarka-capture: the player cannot decode offline here: the sound is "
                         "silent and the music's scene changes do not come\n");
