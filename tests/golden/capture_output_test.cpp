@@ -189,7 +189,9 @@ class CaptureCommand : public PrivateTmpDir {
 TEST_F(CaptureCommand, HelpAndBadArgumentsExitCleanly) {
     Result help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--format"), std::string::npos);
+    for (const char *option :
+         {"--out", "--format", "--seed", "--frames", "--until", "--scale", "--wav", "--help"})
+        EXPECT_NE(help.out.find(std::string("  ") + option + " "), std::string::npos) << option;
 
     const std::vector<std::vector<std::string>> bad = {
         {"--scale", "3"}, {"--format", "gif"}, {"--frames", "0"}, {"--frames", "ten"},
