@@ -95,7 +95,7 @@ void CatchStopSignals() {
 int32_t OnBox(const char *caption, const char *text, uint32_t flags, void *) {
     if (flags & MB_YESNO)
         return IDYES;
-    fprintf(stderr, "tolvmarka-capture: the show stopped with \"%s: %s\"\n", caption ? caption : "",
+    fprintf(stderr, "tolvmarka-capture: the show's message: \"%s: %s\"\n", caption ? caption : "",
             text ? text : "");
     return IDOK;
 }

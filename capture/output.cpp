@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <png.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -30,6 +31,7 @@ constexpr const char *ENCODER_CRF = "18"; // visually lossless for this flat, hi
 constexpr const char *ENCODER_PRESET = "medium";
 constexpr const char *AUDIO_BITRATE = "192k";
 constexpr const char *Y4M_FRAME = "FRAME\n";
+constexpr int STOP_GRACE_MS = 1000;
 
 OutputFile Wav;
 uint64_t WavDataBytes;
@@ -53,16 +55,21 @@ void Put32(uint8_t *at, uint32_t value) {
     Put16(at + 2, uint16_t(value >> 16));
 }
 
-// `stoppable`: a write to a pipe or a device, whose reader may never drain it, gives up when a
-// stop is requested (the interrupted write returns EINTR, as the stop signals do not restart).
+// `stoppable`: a write to a pipe or a device, whose reader may never drain it. Once a stop is
+// requested it goes on only while the reader takes something within STOP_GRACE_MS, so that a
+// live reader gets the frame in hand whole and one that never reads cannot hold the capture.
 int WriteAll(int fd, const uint8_t *data, size_t size, int stoppable) {
     while (size > 0) {
         if (stoppable && OutputStopRequested) {
-            errno = EINTR;
-            return 0;
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            pollfd ready = {fd, POLLOUT, 0};
+            if (poll(&ready, 1, STOP_GRACE_MS) <= 0) {
+                errno = EINTR;
+                return 0;
+            }
         }
         ssize_t done = write(fd, data, size);
-        if (done < 0 && errno == EINTR)
+        if (done < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (done <= 0)
             return 0;

@@ -18,8 +18,8 @@ struct OutputFile {
     char path[PATH_MAX];
 };
 // Set by the caller's handler of its stop signals (installed without SA_RESTART): a write to an
-// output written in place that waits for its reader then gives up, so a reader that never
-// reads cannot keep the capture from stopping.
+// output written in place then goes on only while its reader takes something, so a reader
+// that never reads cannot keep the capture from stopping.
 extern volatile sig_atomic_t OutputStopRequested;
 // 1 when `path` is a pipe, a socket or a device: written in place, with nothing made beside it.
 int OutputIsStream(const char *path);
