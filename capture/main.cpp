@@ -3,6 +3,8 @@
 #include "capture/capture.h"
 #include "capture/output.h"
 #include "core/offline.h"
+#include "display/display.h"
+#include "display/headless.h"
 
 #include <cerrno>
 #include <climits>
@@ -43,26 +45,59 @@ const char *const USAGE =
     "  --frames N        stop after N frames (the whole show is 4538)\n"
     "  --until FRAME     stop after frame FRAME, counted from 1 (same as --frames FRAME)\n"
     "  --scale 1|2       picture size 640x480 or 1280x960, drawn at that size (default 1)\n"
+    "  --wav FILE        where the sound goes with y4m or png, or - for no sound file;\n"
+    "                    needed when --out is a pipe (y4m only)\n"
     "  --help            show this text\n"
     "\n"
-    "A progress bar goes to stderr when it is a terminal. Ctrl-C stops at the next frame\n"
-    "and finishes the output with the frames so far.\n";
+    "Each file appears whole under its name when it is done. A progress bar goes to stderr\n"
+    "when it is a terminal. Ctrl-C (or SIGTERM, SIGHUP, SIGQUIT, SIGPIPE) stops at the next\n"
+    "frame and finishes the output with the frames so far.\n";
 
 volatile sig_atomic_t StopSignal;
+pid_t OwnPid;
+const int STOP_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
 
 Format OutFormat;
 int FormatGiven;
 const char *OutPath;
+const char *WavOption; // --wav; "-" for none
 uint32_t Seed = DEFAULT_SEED;
 uint32_t FrameLimit; // 0: until the show ends
 int32_t Scale = 1;
 
-char SoundPath[PATH_MAX];
+char SoundPath[PATH_MAX]; // empty: no sound file
 char VideoPath[PATH_MAX];
 char FramePath[PATH_MAX];
+OutputFile Final; // the MP4, reserved in its folder before the first frame
+int MadeFolder;   // the PNG folder is ours to remove while it is empty
+int Running;      // from start-up until the outputs are closed
 
-void OnSignal(int signal) {
+// A SIGPIPE that this process raised itself comes from a write to a closed pipe: that write
+// fails with EPIPE and is handled where it is made. One sent from outside is a request to stop.
+void OnSignal(int signal, siginfo_t *info, void *) {
+    if (signal == SIGPIPE && info && info->si_pid == OwnPid)
+        return;
     StopSignal = signal;
+    OutputStopRequested = 1;
+}
+
+void CatchStopSignals() {
+    struct sigaction action;
+    memset(&action, 0, sizeof action);
+    action.sa_sigaction = OnSignal;
+    action.sa_flags = SA_SIGINFO; // no SA_RESTART: a write blocked on a pipe must give up
+    for (int signal : STOP_SIGNALS)
+        sigaction(signal, &action, nullptr);
+}
+
+// The headless platform's boxes show nothing: the show's own messages (such as a player file
+// that cannot be written) go to stderr. The question is answered Yes, as the show expects.
+int32_t OnBox(const char *caption, const char *text, uint32_t flags, void *) {
+    if (flags & MB_YESNO)
+        return IDYES;
+    fprintf(stderr, "tolvmarka-capture: the show's message: \"%s: %s\"\n", caption ? caption : "",
+            text ? text : "");
+    return IDOK;
 }
 
 int Usage(const char *problem, const char *value) {
@@ -118,6 +153,10 @@ int ParseOptions(int argc, char **argv) {
             if (!ParseNumber(value, 1, &number) || number > uint32_t(CAPTURE_MAX_SCALE))
                 return Usage("--scale is 1 or 2, not", value);
             Scale = int32_t(number);
+        } else if (!strcmp(option, "--wav")) {
+            if (value[0] == '\0')
+                return Usage("empty --wav", nullptr);
+            WavOption = value;
         } else {
             return Usage("unknown option", option);
         }
@@ -131,51 +170,81 @@ int ParseOptions(int argc, char **argv) {
     if (OutFormat == FORMAT_MP4 && !FindProgram("ffmpeg"))
         return Usage("--format mp4 needs ffmpeg, which is not installed; try --format y4m",
                      nullptr);
+    if (OutFormat == FORMAT_MP4 && WavOption)
+        return Usage("--wav goes with y4m and png; mp4 holds its sound", nullptr);
+    if (OutFormat != FORMAT_PNG && OutputIsStream(OutPath)) {
+        // A pipe has no folder for a sound file beside it, and an MP4 cannot be streamed.
+        if (OutFormat == FORMAT_MP4)
+            return Usage("mp4 cannot go to a pipe or a device; try --format y4m", OutPath);
+        if (!WavOption) {
+            fprintf(stderr,
+                    "tolvmarka-capture: --out %s is a pipe or a device, with no folder for the "
+                    "sound: name its file with --wav FILE, or give --wav - for none\n",
+                    OutPath);
+            return 0;
+        }
+    }
     return 1;
 }
 
-// The sound's file: audio.wav in the frame folder, NAME.wav next to NAME.y4m, or a
+// The sound's file: --wav, audio.wav in the frame folder, NAME.wav next to NAME.y4m, or a
 // temporary one for ffmpeg.
 int PlanPaths() {
     int fits = 1;
-    if (OutFormat == FORMAT_PNG) {
-        if (mkdir(OutPath, 0777) != 0 && errno != EEXIST) {
-            fprintf(stderr, "tolvmarka-capture: cannot make the folder %s: %s\n", OutPath,
-                    strerror(errno));
-            return 0;
-        }
+    if (OutFormat == FORMAT_MP4)
+        fits = snprintf(SoundPath, sizeof SoundPath, "%s/%s", CaptureTempDir(), SOUND_TEMP) <
+                   int(sizeof SoundPath) &&
+               snprintf(VideoPath, sizeof VideoPath, "%s/%s", CaptureTempDir(), VIDEO_TEMP) <
+                   int(sizeof VideoPath);
+    else if (WavOption)
+        fits = snprintf(SoundPath, sizeof SoundPath, "%s",
+                        strcmp(WavOption, "-") ? WavOption : "") < int(sizeof SoundPath);
+    else if (OutFormat == FORMAT_PNG)
         fits = snprintf(SoundPath, sizeof SoundPath, "%s/%s", OutPath, SOUND_IN_FOLDER) <
                int(sizeof SoundPath);
-    } else if (OutFormat == FORMAT_Y4M) {
+    else {
         size_t length = strlen(OutPath);
         const char *suffix = ".y4m";
         if (length > strlen(suffix) && !strcmp(OutPath + length - strlen(suffix), suffix))
             length -= strlen(suffix);
         fits = snprintf(SoundPath, sizeof SoundPath, "%.*s.wav", int(length), OutPath) <
                int(sizeof SoundPath);
-    } else {
-        fits = snprintf(SoundPath, sizeof SoundPath, "%s/%s", CaptureTempDir(), SOUND_TEMP) <
-                   int(sizeof SoundPath) &&
-               snprintf(VideoPath, sizeof VideoPath, "%s/%s", CaptureTempDir(), VIDEO_TEMP) <
-                   int(sizeof VideoPath);
     }
     if (!fits)
         fprintf(stderr, "tolvmarka-capture: the output path is too long\n");
     return fits;
 }
 
-int OpenOutputs() {
-    if (!PlanPaths() || !WavOpen(SoundPath))
-        return 0;
-    if (OutFormat == FORMAT_Y4M)
-        return Y4mOpen(OutPath, CaptureWidth, CaptureHeight);
+// The files in the target folders, opened before start-up, so that a folder that is missing
+// or not writable is found before anything is rendered.
+int OpenTargets() {
+    if (OutFormat == FORMAT_PNG) {
+        struct stat info;
+        if (mkdir(OutPath, 0777) == 0)
+            MadeFolder = 1;
+        else if (errno != EEXIST || stat(OutPath, &info) != 0 || !S_ISDIR(info.st_mode)) {
+            fprintf(stderr, "tolvmarka-capture: cannot make the folder %s: %s\n", OutPath,
+                    errno == EEXIST ? "it is not a folder" : strerror(errno));
+            return 0;
+        }
+    }
     if (OutFormat == FORMAT_MP4)
-        return EncoderOpen(VideoPath, CaptureWidth, CaptureHeight);
-    return 1;
+        return OutputOpen(&Final, OutPath);
+    int32_t width = DISPLAY_WIDTH * Scale, height = DISPLAY_HEIGHT * Scale;
+    if (OutFormat == FORMAT_Y4M && !Y4mOpen(OutPath, width, height))
+        return 0;
+    return PlanPaths() && (!SoundPath[0] || WavOpen(SoundPath));
+}
+
+// The sound and the video for ffmpeg, in the capture's temporary directory.
+int OpenTemporaries() {
+    if (OutFormat != FORMAT_MP4)
+        return 1;
+    return PlanPaths() && WavOpen(SoundPath) && EncoderOpen(VideoPath, CaptureWidth, CaptureHeight);
 }
 
 int WriteFrame(uint32_t frame, const uint8_t *rgb, const int16_t *pcm) {
-    if (!WavWrite(pcm, SAMPLES_PER_FRAME))
+    if (SoundPath[0] && !WavWrite(pcm, SAMPLES_PER_FRAME))
         return 0;
     if (OutFormat == FORMAT_Y4M)
         return Y4mWrite(rgb);
@@ -189,17 +258,47 @@ int WriteFrame(uint32_t frame, const uint8_t *rgb, const int16_t *pcm) {
     return PngWrite(FramePath, rgb, CaptureWidth, CaptureHeight);
 }
 
-// Closes whatever is open; `ok` says whether the frames so far are worth finishing.
-int CloseOutputs(int ok) {
-    int closed = WavClose();
-    if (OutFormat == FORMAT_Y4M)
-        closed = Y4mClose() && closed;
+// Drops every output that is not finished: temporaries go, and an empty folder we made.
+void AbandonOutputs() {
+    WavAbandon();
+    Y4mAbandon();
+    OutputAbandon(&Final);
+    if (MadeFolder)
+        rmdir(OutPath);
+    MadeFolder = 0;
+}
+
+// Finishes the outputs when `keep` (the frames so far are worth having) and puts them in
+// place; otherwise drops them.
+int CloseOutputs(int keep) {
+    int ok = keep;
     if (OutFormat == FORMAT_MP4) {
-        closed = EncoderClose() && closed;
-        if (ok && closed)
-            closed = EncoderMux(VideoPath, SoundPath, OutPath);
+        ok = EncoderClose() && ok;
+        ok = ok && WavClose() && EncoderMux(VideoPath, SoundPath, Final.temp) &&
+             OutputCommit(&Final);
+    } else {
+        ok = ok && (!SoundPath[0] || WavClose());
+        ok = ok && (OutFormat != FORMAT_Y4M || Y4mClose());
     }
-    return ok && closed;
+    if (!ok)
+        AbandonOutputs();
+    MadeFolder = 0;
+    return ok;
+}
+
+// The show ends the process itself when it cannot start (its player file cannot be written):
+// the capture's temporary directory goes by its own exit hook, the outputs here, and the
+// capture reports a failure, not the show's exit code.
+void EndAtExit() {
+    if (!Running)
+        return;
+    Running = 0;
+    EncoderClose();
+    AbandonOutputs();
+    fprintf(stderr, "tolvmarka-capture: the show ended before the capture was done; nothing "
+                    "was written\n");
+    fflush(nullptr);
+    _exit(EXIT_FAILED);
 }
 
 double SecondsNow() {
@@ -228,15 +327,23 @@ int main(int argc, char **argv) {
     if (!ParseOptions(argc, argv))
         return EXIT_USAGE;
 
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_handler = OnSignal;
-    action.sa_flags = SA_RESTART;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    OwnPid = getpid();
+    CatchStopSignals();
+    HeadlessSetBoxHandler(OnBox, nullptr);
+    atexit(EndAtExit);
 
-    if (!CaptureStart(Seed, Scale))
+    if (!OpenTargets()) {
+        AbandonOutputs();
         return EXIT_FAILED;
+    }
+    Running = 1;
+    if (!CaptureStart(Seed, Scale)) {
+        Running = 0;
+        AbandonOutputs();
+        return EXIT_FAILED;
+    }
+    // Start-up sets the show's own dispositions (SIGPIPE ignored); the capture keeps its own.
+    CatchStopSignals();
     if (!CaptureHasDecode())
         fprintf(stderr, "tolvmarka-capture: the player cannot decode offline here: the sound is "
                         "silent and the music's scene changes do not come\n");
@@ -244,7 +351,7 @@ int main(int argc, char **argv) {
     size_t pictureBytes = size_t(CaptureWidth) * size_t(CaptureHeight) * 3;
     uint8_t *rgb = static_cast<uint8_t *>(malloc(pictureBytes));
     int16_t pcm[SAMPLES_PER_FRAME * CAPTURE_CHANNELS];
-    int ok = rgb && OpenOutputs();
+    int ok = rgb && OpenTemporaries();
 
     uint32_t total = FrameLimit ? FrameLimit : SHOW_FRAMES;
     int progress = isatty(STDERR_FILENO);
@@ -267,9 +374,18 @@ int main(int argc, char **argv) {
         fputc('\n', stderr);
     double elapsed = SecondsNow() - start;
 
-    ok = CloseOutputs(ok);
+    // Stopped before the first frame: there is nothing to finish.
+    ok = CloseOutputs(ok && frames > 0);
+    Running = 0;
     free(rgb);
     CaptureEnd();
+    if (StopSignal && !frames) {
+        fprintf(stderr, "tolvmarka-capture: stopped by a signal before the first frame; nothing "
+                        "was written\n");
+        return EXIT_SIGNAL_BASE + StopSignal;
+    }
+    if (StopSignal && !ok)
+        return EXIT_SIGNAL_BASE + StopSignal;
     if (!ok)
         return EXIT_FAILED;
     fprintf(stderr, "tolvmarka-capture: %u frames (%.2f s of show) in %.1f s to %s%s\n", frames,

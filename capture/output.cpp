@@ -9,7 +9,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <png.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,11 +30,13 @@ constexpr uint32_t WAV_RIFF_SIZE_AT = 4;
 constexpr const char *ENCODER_CRF = "18"; // visually lossless for this flat, high-contrast show
 constexpr const char *ENCODER_PRESET = "medium";
 constexpr const char *AUDIO_BITRATE = "192k";
+constexpr const char *Y4M_FRAME = "FRAME\n";
+constexpr int STOP_GRACE_MS = 1000;
 
-FILE *WavFile;
+OutputFile Wav;
 uint64_t WavDataBytes;
 
-FILE *Y4mFile;
+OutputFile Y4m;
 int32_t Y4mWidth, Y4mHeight;
 uint8_t *Y4mPlanes;
 
@@ -51,10 +55,21 @@ void Put32(uint8_t *at, uint32_t value) {
     Put16(at + 2, uint16_t(value >> 16));
 }
 
-int WriteAll(int fd, const uint8_t *data, size_t size) {
+// `stoppable`: a write to a pipe or a device, whose reader may never drain it. Once a stop is
+// requested it goes on only while the reader takes something within STOP_GRACE_MS, so that a
+// live reader gets the frame in hand whole and one that never reads cannot hold the capture.
+int WriteAll(int fd, const uint8_t *data, size_t size, int stoppable) {
     while (size > 0) {
+        if (stoppable && OutputStopRequested) {
+            fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+            pollfd ready = {fd, POLLOUT, 0};
+            if (poll(&ready, 1, STOP_GRACE_MS) <= 0) {
+                errno = EINTR;
+                return 0;
+            }
+        }
         ssize_t done = write(fd, data, size);
-        if (done < 0 && errno == EINTR)
+        if (done < 0 && (errno == EINTR || errno == EAGAIN))
             continue;
         if (done <= 0)
             return 0;
@@ -104,28 +119,123 @@ int WaitFor(pid_t pid, const char *what) {
     return 0;
 }
 
+// Writes to the open Y4M stream, with one line on stderr when it fails.
+int Y4mPut(const void *data, size_t size) {
+    if (Y4m.fd >= 0 && WriteAll(Y4m.fd, static_cast<const uint8_t *>(data), size, !Y4m.temp[0]))
+        return 1;
+    if (errno == EINTR)
+        fprintf(stderr, "tolvmarka-capture: stopped while %s was not being read\n", Y4m.path);
+    else if (errno == EPIPE)
+        fprintf(stderr, "tolvmarka-capture: the reader of %s closed it; stopped\n", Y4m.path);
+    else
+        fprintf(stderr, "tolvmarka-capture: cannot write the video: %s\n", strerror(errno));
+    return 0;
+}
+
 } // namespace
 
+volatile sig_atomic_t OutputStopRequested;
+
+int OutputIsStream(const char *path) {
+    struct stat info;
+    return stat(path, &info) == 0 && !S_ISREG(info.st_mode) && !S_ISDIR(info.st_mode);
+}
+
+int OutputOpen(OutputFile *file, const char *path) {
+    file->fd = -1;
+    file->temp[0] = '\0';
+    struct stat info;
+    int exists = stat(path, &info) == 0;
+    const char *slash = strrchr(path, '/');
+    const char *name = slash ? slash + 1 : path;
+    if (exists && S_ISDIR(info.st_mode)) {
+        fprintf(stderr, "tolvmarka-capture: %s is a folder, not a file\n", path);
+        return 0;
+    }
+    if (name[0] == '\0' ||
+        snprintf(file->path, sizeof file->path, "%s", path) >= int(sizeof file->path)) {
+        fprintf(stderr, "tolvmarka-capture: not a usable file name: %s\n", path);
+        return 0;
+    }
+    if (exists && !S_ISREG(info.st_mode)) {
+        file->fd = open(path, O_WRONLY | O_NOCTTY | O_CLOEXEC);
+        if (file->fd < 0)
+            fprintf(stderr, "tolvmarka-capture: cannot write %s: %s\n", path, strerror(errno));
+        return file->fd >= 0;
+    }
+    int folder = slash ? int(slash - path) : 1;
+    if (snprintf(file->temp, sizeof file->temp, "%.*s/.%s.XXXXXX", folder, slash ? path : ".",
+                 name) >= int(sizeof file->temp)) {
+        fprintf(stderr, "tolvmarka-capture: the output path is too long: %s\n", path);
+        file->temp[0] = '\0';
+        return 0;
+    }
+    file->fd = mkostemp(file->temp, O_CLOEXEC);
+    if (file->fd < 0) {
+        fprintf(stderr, "tolvmarka-capture: cannot write in the folder of %s: %s\n", path,
+                strerror(errno));
+        file->temp[0] = '\0';
+        return 0;
+    }
+    // mkstemp makes the file 0600; the finished file gets the usual permissions.
+    mode_t mask = umask(0);
+    umask(mask);
+    fchmod(file->fd, 0666 & ~mask);
+    return 1;
+}
+
+int OutputCommit(OutputFile *file) {
+    int ok = file->fd < 0 || close(file->fd) == 0;
+    file->fd = -1;
+    if (ok && file->temp[0] && rename(file->temp, file->path) != 0)
+        ok = 0;
+    if (!ok) {
+        fprintf(stderr, "tolvmarka-capture: cannot finish %s: %s\n", file->path, strerror(errno));
+        if (file->temp[0])
+            unlink(file->temp);
+    }
+    file->temp[0] = '\0';
+    return ok;
+}
+
+void OutputAbandon(OutputFile *file) {
+    if (file->fd >= 0)
+        close(file->fd);
+    file->fd = -1;
+    if (file->temp[0])
+        unlink(file->temp);
+    file->temp[0] = '\0';
+}
+
 int PngWrite(const char *path, const uint8_t *rgb, int32_t width, int32_t height) {
+    OutputFile file;
+    if (!OutputOpen(&file, path))
+        return 0;
+    FILE *stream = fdopen(file.fd, "wb");
     png_image image;
     memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;
     image.width = png_uint_32(width);
     image.height = png_uint_32(height);
     image.format = PNG_FORMAT_RGB;
-    if (!png_image_write_to_file(&image, path, 0, rgb, 0, nullptr)) {
-        fprintf(stderr, "tolvmarka-capture: cannot write %s: %s\n", path, image.message);
+    int ok = stream && png_image_write_to_stdio(&image, stream, 0, rgb, 0, nullptr);
+    if (!ok)
+        fprintf(stderr, "tolvmarka-capture: cannot write %s: %s\n", path,
+                stream ? image.message : strerror(errno));
+    if (stream) {
+        ok = fclose(stream) == 0 && ok;
+        file.fd = -1;
+    }
+    if (!ok) {
+        OutputAbandon(&file);
         return 0;
     }
-    return 1;
+    return OutputCommit(&file);
 }
 
 int WavOpen(const char *path) {
-    WavFile = fopen(path, "wb");
-    if (!WavFile) {
-        fprintf(stderr, "tolvmarka-capture: cannot write %s: %s\n", path, strerror(errno));
+    if (!OutputOpen(&Wav, path))
         return 0;
-    }
     WavDataBytes = 0;
     uint8_t header[WAV_HEADER_BYTES];
     uint16_t blockAlign = CAPTURE_CHANNELS * WAV_BITS / 8;
@@ -141,12 +251,18 @@ int WavOpen(const char *path) {
     Put16(header + 34, WAV_BITS);
     memcpy(header + 36, "data", 4);
     Put32(header + WAV_DATA_SIZE_AT, 0);
-    return fwrite(header, sizeof header, 1, WavFile) == 1;
+    if (!WriteAll(Wav.fd, header, sizeof header, !Wav.temp[0])) {
+        fprintf(stderr, "tolvmarka-capture: cannot write %s: %s\n", path, strerror(errno));
+        OutputAbandon(&Wav);
+        return 0;
+    }
+    return 1;
 }
 
 int WavWrite(const int16_t *pcm, uint32_t frames) {
     size_t bytes = size_t(frames) * CAPTURE_CHANNELS * sizeof *pcm;
-    if (!WavFile || fwrite(pcm, 1, bytes, WavFile) != bytes) {
+    if (Wav.fd < 0 ||
+        !WriteAll(Wav.fd, reinterpret_cast<const uint8_t *>(pcm), bytes, !Wav.temp[0])) {
         fprintf(stderr, "tolvmarka-capture: cannot write the sound: %s\n", strerror(errno));
         return 0;
     }
@@ -155,18 +271,23 @@ int WavWrite(const int16_t *pcm, uint32_t frames) {
 }
 
 int WavClose() {
-    if (!WavFile)
+    if (Wav.fd < 0)
         return 0;
     uint8_t size[4];
     Put32(size, uint32_t(WavDataBytes));
-    int ok = fseek(WavFile, WAV_DATA_SIZE_AT, SEEK_SET) == 0 && fwrite(size, 4, 1, WavFile) == 1;
+    int ok = pwrite(Wav.fd, size, 4, WAV_DATA_SIZE_AT) == 4;
     Put32(size, uint32_t(WavDataBytes + WAV_RIFF_OVERHEAD));
-    ok = ok && fseek(WavFile, WAV_RIFF_SIZE_AT, SEEK_SET) == 0 && fwrite(size, 4, 1, WavFile) == 1;
-    ok = (fclose(WavFile) == 0) && ok;
-    WavFile = nullptr;
-    if (!ok)
-        fprintf(stderr, "tolvmarka-capture: cannot finish the sound file\n");
-    return ok;
+    ok = ok && pwrite(Wav.fd, size, 4, WAV_RIFF_SIZE_AT) == 4;
+    if (!ok) {
+        fprintf(stderr, "tolvmarka-capture: cannot finish the sound file: %s\n", strerror(errno));
+        OutputAbandon(&Wav);
+        return 0;
+    }
+    return OutputCommit(&Wav);
+}
+
+void WavAbandon() {
+    OutputAbandon(&Wav);
 }
 
 void RgbToYcbcr(const uint8_t *rgb, int32_t pixels, uint8_t *y, uint8_t *cb, uint8_t *cr) {
@@ -180,37 +301,37 @@ void RgbToYcbcr(const uint8_t *rgb, int32_t pixels, uint8_t *y, uint8_t *cb, uin
 }
 
 int Y4mOpen(const char *path, int32_t width, int32_t height) {
-    Y4mFile = fopen(path, "wb");
-    if (!Y4mFile) {
-        fprintf(stderr, "tolvmarka-capture: cannot write %s: %s\n", path, strerror(errno));
+    if (!OutputOpen(&Y4m, path))
         return 0;
-    }
     Y4mWidth = width;
     Y4mHeight = height;
     Y4mPlanes = static_cast<uint8_t *>(malloc(size_t(width) * size_t(height) * 3));
-    fprintf(Y4mFile, "YUV4MPEG2 W%d H%d F%u:1 Ip A1:1 C444 XCOLORRANGE=LIMITED\n", width, height,
-            CAPTURE_FPS);
-    return Y4mPlanes != nullptr;
+    char header[96];
+    int length = snprintf(header, sizeof header,
+                          "YUV4MPEG2 W%d H%d F%u:1 Ip A1:1 C444 XCOLORRANGE=LIMITED\n", width,
+                          height, CAPTURE_FPS);
+    if (Y4mPlanes && Y4mPut(header, size_t(length)))
+        return 1;
+    Y4mAbandon();
+    return 0;
 }
 
 int Y4mWrite(const uint8_t *rgb) {
     size_t plane = size_t(Y4mWidth) * size_t(Y4mHeight);
     RgbToYcbcr(rgb, int32_t(plane), Y4mPlanes, Y4mPlanes + plane, Y4mPlanes + 2 * plane);
-    if (fputs("FRAME\n", Y4mFile) < 0 || fwrite(Y4mPlanes, 1, 3 * plane, Y4mFile) != 3 * plane) {
-        fprintf(stderr, "tolvmarka-capture: cannot write the video: %s\n", strerror(errno));
-        return 0;
-    }
-    return 1;
+    return Y4mPut(Y4M_FRAME, strlen(Y4M_FRAME)) && Y4mPut(Y4mPlanes, 3 * plane);
 }
 
 int Y4mClose() {
     free(Y4mPlanes);
     Y4mPlanes = nullptr;
-    int ok = Y4mFile && fclose(Y4mFile) == 0;
-    Y4mFile = nullptr;
-    if (!ok)
-        fprintf(stderr, "tolvmarka-capture: cannot finish the video file\n");
-    return ok;
+    return Y4m.fd >= 0 && OutputCommit(&Y4m);
+}
+
+void Y4mAbandon() {
+    free(Y4mPlanes);
+    Y4mPlanes = nullptr;
+    OutputAbandon(&Y4m);
 }
 
 const char *FindProgram(const char *name) {
@@ -233,8 +354,6 @@ int EncoderOpen(const char *videoPath, int32_t width, int32_t height) {
         fprintf(stderr, "tolvmarka-capture: ffmpeg is not installed (try --format y4m)\n");
         return 0;
     }
-    // A write to an ffmpeg that has died must fail, not end the capture.
-    signal(SIGPIPE, SIG_IGN);
     int pipeEnds[2];
     if (pipe2(pipeEnds, O_CLOEXEC) != 0) {
         fprintf(stderr, "tolvmarka-capture: no pipe for ffmpeg: %s\n", strerror(errno));
@@ -289,7 +408,7 @@ int EncoderOpen(const char *videoPath, int32_t width, int32_t height) {
 }
 
 int EncoderWrite(const uint8_t *rgb) {
-    if (!WriteAll(EncoderInput, rgb, EncoderFrameBytes)) {
+    if (!WriteAll(EncoderInput, rgb, EncoderFrameBytes, 0)) {
         fprintf(stderr, "tolvmarka-capture: ffmpeg stopped taking frames\n");
         return 0;
     }
@@ -319,7 +438,8 @@ int EncoderMux(const char *videoPath, const char *wavPath, const char *outPath) 
     const char *argv[] = {ffmpeg, "-hide_banner", "-loglevel", "error",      "-nostdin", "-y",
                           "-i",   videoPath,      "-i",        wavPath,      "-map",     "0:v:0",
                           "-map", "1:a:0",        "-c:v",      "copy",       "-c:a",     "aac",
-                          "-b:a", AUDIO_BITRATE,  "-movflags", "+faststart", target,     nullptr};
+                          "-b:a", AUDIO_BITRATE,  "-movflags", "+faststart", "-f",       "mp4",
+                          target, nullptr};
     pid_t pid = Spawn(const_cast<char *const *>(argv), -1);
     return pid && WaitFor(pid, "ffmpeg (sound and muxing)");
 }

@@ -4,11 +4,14 @@
 #include "tests/golden/capture_fixture.h"
 #include "tests/golden/golden.h"
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -29,6 +32,19 @@ uint16_t Le16(const std::string &bytes, size_t at) {
 bool Exists(const std::string &path) {
     struct stat info {};
     return stat(path.c_str(), &info) == 0;
+}
+
+// The names in `folder`, sorted.
+std::vector<std::string> Names(const std::string &folder) {
+    std::vector<std::string> names;
+    if (DIR *dir = opendir(folder.c_str())) {
+        while (dirent *entry = readdir(dir))
+            if (strcmp(entry->d_name, ".") && strcmp(entry->d_name, ".."))
+                names.push_back(entry->d_name);
+        closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 using CaptureFiles = PrivateTmpDir;
@@ -137,6 +153,21 @@ Result Finish(pid_t pid, const std::string &dir) {
     return result;
 }
 
+// 1 when the child has ended; it is left for Finish to collect.
+bool Ended(pid_t pid) {
+    siginfo_t info{};
+    return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid;
+}
+
+// Gives the child a minute to end, then ends it, so that a capture that ignores its stop
+// shows as a failure rather than a hang.
+void EndWithin(pid_t pid) {
+    for (int i = 0; i < 6000 && !Ended(pid); i++)
+        usleep(10000);
+    if (!Ended(pid))
+        kill(pid, SIGKILL);
+}
+
 class CaptureCommand : public PrivateTmpDir {
   protected:
     void SetUp() override {
@@ -158,7 +189,9 @@ class CaptureCommand : public PrivateTmpDir {
 TEST_F(CaptureCommand, HelpAndBadArgumentsExitCleanly) {
     Result help = Run({"--help"});
     EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("--format"), std::string::npos);
+    for (const char *option :
+         {"--out", "--format", "--seed", "--frames", "--until", "--scale", "--wav", "--help"})
+        EXPECT_NE(help.out.find(std::string("  ") + option + " "), std::string::npos) << option;
 
     const std::vector<std::vector<std::string>> bad = {
         {"--scale", "3"}, {"--format", "gif"}, {"--frames", "0"}, {"--frames", "ten"},
@@ -218,31 +251,144 @@ TEST_F(CaptureCommand, Mp4HasH264VideoAndAacSound) {
     EXPECT_TRUE(Empty()) << "the video and sound temporaries are gone";
 }
 
-TEST_F(CaptureCommand, TermSignalFinishesTheFramesSoFarAndCleansUp) {
-    std::string folder = out_ + "/frames";
-    pid_t pid = Start({"--format", "png", "--out", folder}, logs_);
-    ASSERT_GT(pid, 0);
-    // Wait until it is well into the show; the bound only keeps a broken run from hanging.
-    for (int i = 0; i < 6000 && !Exists(folder + "/frame_00003.png"); i++)
-        usleep(10000);
-    ASSERT_TRUE(Exists(folder + "/frame_00003.png"));
-    kill(pid, SIGTERM);
-    Result result = Finish(pid, logs_);
-    EXPECT_EQ(result.status, 128 + SIGTERM) << result.err;
-    uint32_t frames = 0;
-    char name[32];
-    for (;; frames++) {
-        snprintf(name, sizeof name, "/frame_%05u.png", frames + 1);
-        if (!Exists(folder + name))
-            break;
+TEST_F(CaptureCommand, StopSignalsFinishTheFramesSoFarAndCleanUp) {
+    for (int signal : {SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
+        SCOPED_TRACE(strsignal(signal));
+        std::string folder = out_ + "/frames" + std::to_string(signal);
+        pid_t pid = Start({"--format", "png", "--out", folder}, logs_);
+        ASSERT_GT(pid, 0);
+        // Wait until it is well into the show; the bound only keeps a broken run from hanging.
+        for (int i = 0; i < 6000 && !Exists(folder + "/frame_00003.png"); i++)
+            usleep(10000);
+        ASSERT_TRUE(Exists(folder + "/frame_00003.png"));
+        kill(pid, signal);
+        EndWithin(pid);
+        Result result = Finish(pid, logs_);
+        EXPECT_EQ(result.status, 128 + signal) << result.err;
+        uint32_t frames = 0;
+        char name[32];
+        for (;; frames++) {
+            snprintf(name, sizeof name, "/frame_%05u.png", frames + 1);
+            if (!Exists(folder + name))
+                break;
+        }
+        EXPECT_GE(frames, 3u);
+        EXPECT_LT(frames, SHOW_FRAMES);
+        std::string wav = ReadFile(folder + "/audio.wav");
+        ASSERT_GE(wav.size(), WAV_HEADER_BYTES);
+        EXPECT_EQ(Le32(wav, 40), frames * SAMPLES_PER_FRAME * 4) << "sound for every frame";
+        EXPECT_EQ(wav.size(), WAV_HEADER_BYTES + Le32(wav, 40));
+        EXPECT_EQ(Names(folder).size(), frames + 1) << "no temporaries beside the frames";
+        EXPECT_TRUE(Empty()) << "left in TMPDIR: " << (Entries().empty() ? "" : Entries()[0]);
     }
-    EXPECT_GE(frames, 3u);
-    EXPECT_LT(frames, SHOW_FRAMES);
-    std::string wav = ReadFile(folder + "/audio.wav");
-    ASSERT_GE(wav.size(), WAV_HEADER_BYTES);
-    EXPECT_EQ(Le32(wav, 40), frames * SAMPLES_PER_FRAME * 4) << "sound for every frame written";
-    EXPECT_EQ(wav.size(), WAV_HEADER_BYTES + Le32(wav, 40));
-    EXPECT_TRUE(Empty());
+}
+
+TEST_F(CaptureCommand, LinksPlantedAtTheTargetsAreReplacedNotFollowed) {
+    // Another user's files, and links to them where the video and its sound will go.
+    for (const char *name : {"precious", "treasured"})
+        ASSERT_EQ(system(("echo keep > '" + out_ + "/" + name + "'").c_str()), 0);
+    ASSERT_EQ(symlink((out_ + "/precious").c_str(), (out_ + "/show.wav").c_str()), 0);
+    ASSERT_EQ(symlink((out_ + "/treasured").c_str(), (out_ + "/show.y4m").c_str()), 0);
+    Result result = Run({"--format", "y4m", "--frames", "1", "--out", out_ + "/show.y4m"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_TRUE(ReadFile(out_ + "/precious") == "keep\n") << "the sound went through the link";
+    EXPECT_TRUE(ReadFile(out_ + "/treasured") == "keep\n") << "the video went through the link";
+    struct stat info {};
+    ASSERT_EQ(lstat((out_ + "/show.wav").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(info.st_size, off_t(WAV_HEADER_BYTES + SAMPLES_PER_FRAME * 4));
+    ASSERT_EQ(lstat((out_ + "/show.y4m").c_str(), &info), 0);
+    EXPECT_TRUE(S_ISREG(info.st_mode));
+    EXPECT_EQ(Names(out_).size(), 4u) << "no temporaries left";
+}
+
+TEST_F(CaptureCommand, MissingOutputFolderFailsBeforeStartUp) {
+    // With no temporary directory either, a start-up before the check would fail on that.
+    setenv("TMPDIR", (dir_ + "/gone").c_str(), 1);
+    for (const char *format : {"y4m", "png", "mp4"}) {
+        Result result = Run({"--format", format, "--out", out_ + "/missing/show"});
+        EXPECT_EQ(result.status, 1) << format;
+        EXPECT_NE(result.err.find(out_ + "/missing/show:"), std::string::npos) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+    }
+    setenv("TMPDIR", dir_.c_str(), 1);
+    EXPECT_EQ(Names(out_).size(), 0u);
+}
+
+TEST_F(CaptureCommand, Y4mToAPipeNeedsANamedSoundFileAndStopsWhenItsReaderDoes) {
+    std::string fifo = out_ + "/pipe.y4m";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    enum Reader { NONE, READS_THEN_LEAVES, NEVER_READS };
+    struct Case {
+        std::vector<std::string> wav;
+        Reader reader;
+        int status;
+        const char *says;
+    };
+    const Case cases[] = {
+        {{}, NONE, 2, "--wav"},
+        {{"--wav", out_ + "/sound.wav"}, READS_THEN_LEAVES, 1, "closed"},
+        {{"--wav", "-"}, NEVER_READS, 128 + SIGTERM, "not being read"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.says);
+        // Both ends, so that the capture's open does not wait; closing them is the reader
+        // going away.
+        int reader = open(fifo.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+        ASSERT_GE(reader, 0);
+        std::vector<std::string> args = {"--format", "y4m", "--out", fifo};
+        args.insert(args.end(), c.wav.begin(), c.wav.end());
+        pid_t pid = Start(args, logs_);
+        ASSERT_GT(pid, 0);
+        size_t got = 0;
+        char buffer[1000];
+        int queued = 0, capacity = fcntl(reader, F_GETPIPE_SZ);
+        bool stopped = false;
+        // The bound only keeps a broken run from hanging.
+        for (int i = 0; i < 6000 && !Ended(pid); i++) {
+            if (c.reader == READS_THEN_LEAVES && got < sizeof buffer) {
+                ssize_t n = read(reader, buffer, sizeof buffer - got);
+                got += n > 0 ? size_t(n) : 0;
+                if (got == sizeof buffer)
+                    close(reader);
+            }
+            if (c.reader == NEVER_READS && !stopped && ioctl(reader, FIONREAD, &queued) == 0 &&
+                queued >= capacity / 2)
+                stopped = kill(pid, SIGTERM) == 0;
+            usleep(10000);
+        }
+        EndWithin(pid);
+        if (got < sizeof buffer)
+            close(reader);
+        Result result = Finish(pid, logs_);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_EQ(std::count(result.err.begin(), result.err.end(), '\n'), 1) << result.err;
+        EXPECT_NE(result.err.find(c.says), std::string::npos) << result.err;
+        EXPECT_EQ(Names(out_), std::vector<std::string>{"pipe.y4m"}) << "no sound file";
+        EXPECT_TRUE(Empty());
+    }
+}
+
+TEST_F(CaptureCommand, FullTemporaryDirectoryFailsWithAMessageAndLeavesNothing) {
+    if (geteuid() != 0)
+        GTEST_SKIP() << "mounting a small tmpfs needs root";
+    std::string full = dir_ + "/full";
+    ASSERT_EQ(mkdir(full.c_str(), 0700), 0);
+    // Room for no file at all.
+    for (const char *limit : {"nr_inodes=2"}) {
+        std::string mount = "mount -t tmpfs -o " + std::string(limit) + " tmpfs '" + full + "'";
+        if (system(mount.c_str()) != 0)
+            GTEST_SKIP() << "cannot mount a tmpfs here";
+        setenv("TMPDIR", full.c_str(), 1);
+        Result result = Run({"--format", "y4m", "--frames", "1", "--out", out_ + "/show.y4m"});
+        setenv("TMPDIR", dir_.c_str(), 1);
+        std::vector<std::string> left = Names(full);
+        EXPECT_EQ(system(("umount '" + full + "'").c_str()), 0);
+        EXPECT_EQ(result.status, 1) << limit << ": " << result.err;
+        EXPECT_NE(result.err.find("tolvmarka-capture: "), std::string::npos) << limit;
+        EXPECT_TRUE(left.empty()) << limit << ": left " << left[0];
+        EXPECT_EQ(Names(out_).size(), 0u) << limit;
+    }
 }
 
 } // namespace

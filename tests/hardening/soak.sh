@@ -21,8 +21,8 @@ for run in $(seq "$RUNS"); do
     sha256sum <"$WORK/out.y4m" >"$WORK/video.sha" &
     hasher=$!
     start=$(date +%s%N)
-    "$CAPTURE" --format y4m --out "$WORK/out.y4m" ${FRAMES:+--frames "$FRAMES"} \
-        >"$WORK/log" 2>&1
+    "$CAPTURE" --format y4m --out "$WORK/out.y4m" --wav "$WORK/out.wav" \
+        ${FRAMES:+--frames "$FRAMES"} >"$WORK/log" 2>&1
     code=$?
     wait "$hasher"
     tenths=$((($(date +%s%N) - start) / 100000000))
