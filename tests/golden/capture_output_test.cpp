@@ -375,7 +375,7 @@ TEST_F(CaptureCommand, FullTemporaryDirectoryFailsWithAMessageAndLeavesNothing) 
     std::string full = dir_ + "/full";
     ASSERT_EQ(mkdir(full.c_str(), 0700), 0);
     // Room for no file at all.
-    for (const char *limit : {"nr_inodes=2"}) {
+    for (const char *limit : {"nr_inodes=2", "size=20k"}) {
         std::string mount = "mount -t tmpfs -o " + std::string(limit) + " tmpfs '" + full + "'";
         if (system(mount.c_str()) != 0)
             GTEST_SKIP() << "cannot mount a tmpfs here";
