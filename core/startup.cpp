@@ -10,7 +10,6 @@
 #include "runtime/runtime.h"
 
 #include <GL/gl.h>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 
@@ -60,10 +59,6 @@ void SetRunState() {
 } // namespace
 
 int DemoStartUp() {
-    // A write to a closed pipe (stderr) or past a file-size limit (the player file) fails
-    // with an error that the caller handles, instead of ending the show with its file left.
-    signal(SIGPIPE, SIG_IGN);
-    signal(SIGXFSZ, SIG_IGN);
     if (RuntimeStart(WindowRuntimeInit) != RUNTIME_READY) {
         fprintf(stderr, "tolvmarka: no display to show on (is DISPLAY set?); "
                         "tolvmarka-capture renders the show to a video file instead\n");
@@ -72,10 +67,12 @@ int DemoStartUp() {
     SetVector(LightPosition, 5.0f, 5.0f, 5.0f, 0.5f);
     SetVector(EmissionOuter, 0.0f, 1.0f, 0.2f, 0.2f);
     SetVector(EmissionInner, 1.0f, 0.0f, 0.0f, 1.0f);
-    PlayerInstall();
+    if (PlayerInstall(PlayerDevice) != PLAYER_INSTALLED)
+        ProgramEnd();
     PlayerInstalled = 1;
     MusicStart(SyncCallback);
-    DisplaySetup();
+    if (DisplaySetup() != DISPLAY_READY)
+        ProgramEnd();
     SetRunState();
     SceneVariablesReset();
     return 1;

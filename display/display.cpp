@@ -1,5 +1,4 @@
 #include "display/display.h"
-#include "core/startup.h"
 #include "display/message_box.h"
 #include "display/window.h"
 #include "runtime/clock.h"
@@ -21,7 +20,7 @@ int DisplaySetup() {
     PauseMs(QUESTION_PAUSE_MS);
     if (!windowed && PlatformSetDisplayMode(DISPLAY_WIDTH, DISPLAY_HEIGHT, DISPLAY_BITS) != 0) {
         ShowMessageOk(SHOW_TITLE, "Could not create fullscreen");
-        ProgramEnd();
+        return DISPLAY_FAILED;
     }
     WindowOpen(0, 0, 0, DISPLAY_WIDTH, DISPLAY_HEIGHT, windowed ? STYLE_WINDOWED : STYLE_FULLSCREEN,
                SHOW_TITLE);
@@ -32,7 +31,7 @@ int DisplaySetup() {
     MainDC = MainWnd;
     PlatformCreateContext(MainDC);
     PlatformSwapBuffers(MainDC);
-    return 0;
+    return DISPLAY_READY;
 }
 
 int32_t ViewportHook(NativeWindow, uint32_t message, uint32_t, uint32_t) {

@@ -12,8 +12,11 @@ extern const char *const SHOW_TITLE; // "Tolvmarka": caption of every box and of
 extern NativeWindow MainWnd; // window 0
 extern NativeWindow MainDC;  // what the frame loop swaps
 
-// Asks the question, sets the mode, opens window 0 and makes its context current. Returns 0;
-// when the mode is refused it reports it and ends the program.
+constexpr int DISPLAY_READY = 1;
+constexpr int DISPLAY_FAILED = 0; // the box has been shown; the caller ends the program
+
+// Asks the question, sets the mode, opens window 0 and makes its context current. When the
+// mode is refused it reports it and returns DISPLAY_FAILED.
 int DisplaySetup();
 // Window hook: keeps the viewport equal to the client area on every WM_SIZE.
 int32_t ViewportHook(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t lParam);

@@ -1,6 +1,5 @@
 #include "music/player.h"
 #include "assets/assets.h"
-#include "core/startup.h"
 #include "display/display.h"
 #include "display/message_box.h"
 #include "music/music.h"
@@ -11,12 +10,9 @@
 #include <cstdio>
 
 const char *const PLAYER_FILE_NAME = "bassmod.dll";
-char PlayerDir[PLAYER_DIR_SIZE];
-int PlayerDirDescriptor = -1;
 
 namespace {
 
-constexpr const char *PLAYER_DIR_PATTERN = "tolvmarka.XXXXXX";
 constexpr uint32_t PERCENT_MAX = 100;
 constexpr uint32_t POSITION_SCALER_MAX = 256;
 
@@ -48,66 +44,21 @@ const char *TextOrEmpty(int32_t library, const char *text) {
     return "";
 }
 
-// TempPath + the folder's pattern, made into a new folder. An empty TempPath (too long)
-// refuses, like a path that would be cut.
-int PlayerDirCreate() {
-    PlayerDir[0] = '\0';
-    PlayerDirDescriptor = -1;
-    if (TempPath[0] == '\0')
-        return 0;
-    snprintf(PlayerDir, sizeof PlayerDir, "%s%s", TempPath, PLAYER_DIR_PATTERN);
-    PlayerDirDescriptor = DirectoryCreate(PlayerDir);
-    if (PlayerDirDescriptor >= 0)
-        return 1;
-    PlayerDir[0] = '\0';
-    return 0;
-}
-
 } // namespace
 
-const char *PlayerFilePath() {
-    if (PlayerDirDescriptor < 0)
-        return nullptr;
-    StringCut = 0;
-    char *start = StringTop;
-    StrAppend(FD_PATH_PREFIX);
-    StrFromInt(PlayerDirDescriptor);
-    StrAppend("/");
-    StrAppend(PLAYER_FILE_NAME);
-    StringTop = start;
-    // A cut path names some other file: refuse it like a file that cannot be created.
-    return StringCut ? nullptr : start;
-}
-
-void PlayerFileRemove() {
-    FileClose(PLAYER_FILE);
-    if (PlayerDirDescriptor < 0)
-        return;
-    if (const char *path = PlayerFilePath())
-        FileDelete(path);
-    DirectoryDelete(PlayerDir, PlayerDirDescriptor);
-    PlayerDirDescriptor = -1;
-    PlayerDir[0] = '\0';
-}
-
-void PlayerInstall() {
+int PlayerInstall(int32_t device) {
     TempPathQuery();
-    // A short write (a full disk, a file-size limit) would leave a cut library that faults
-    // when it is mapped: it counts as a file that cannot be created.
-    if (!PlayerDirCreate() || !FileCreate(PLAYER_FILE, PlayerFilePath()) ||
-        !FileWriteData(PlayerImage, uint32_t(PlayerImageEnd - PlayerImage))) {
-        PlayerFileRemove();
+    if (!PlayerFileWrite()) {
         ShowMessageOk(SHOW_TITLE, "Failed to install bassmod to UserTempPath");
-        ProgramEnd();
+        return PLAYER_INSTALL_FAILED;
     }
-    // Loaded through the descriptor it was written with, never by its path again: whatever
-    // is renamed over the path meanwhile, the file loaded is the one written.
-    PlayerInit(PLAYER_LIBRARY, FileDescriptorPath(PLAYER_FILE), PlayerDevice, OUTPUT_RATE, 0);
+    PlayerInit(PLAYER_LIBRARY, PlayerFileLoadPath(), device, OUTPUT_RATE, 0);
     FileClose(PLAYER_FILE);
     // An empty slot makes no loader call, so the failed load's reason is still there.
     void **slot = static_cast<void **>(ObjectFind(&LibraryTable, PLAYER_LIBRARY));
     if (!slot || !*slot)
         ReportLoadFailure();
+    return PLAYER_INSTALLED;
 }
 
 int32_t PlayerFree(int32_t library) {

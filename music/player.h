@@ -16,13 +16,23 @@ constexpr int32_t PLAYER_DIR_SIZE = TEMP_PATH_SIZE + 32;
 extern char PlayerDir[PLAYER_DIR_SIZE];
 extern int PlayerDirDescriptor; // -1 when there is no folder
 
-// Makes the private folder, writes the player file into it whole, loads that very file
-// through its still open descriptor and initialises the player. When the file cannot be
-// created or written whole it removes what it made, shows the install failure and ends the
-// program.
-void PlayerInstall();
-// Builds the file's name through the folder's descriptor ("/proc/self/fd/N/bassmod.dll") at
-// StringTop. Returns the name, or null when there is no folder or the name was cut.
+constexpr int PLAYER_INSTALLED = 1;
+constexpr int PLAYER_INSTALL_FAILED = 0; // the box has been shown; the caller ends the program
+
+// Writes the player file whole, loads that very file, and initialises the player on `device`.
+// When the file cannot be created or written whole it removes what it made, shows the install
+// failure and returns PLAYER_INSTALL_FAILED.
+int PlayerInstall(int32_t device);
+
+// The player file itself, one flavour per platform (player_file.cpp: a private folder reached
+// through its descriptor; player_file_win32.cpp: TempPath + "bassmod.dll").
+// Creates the file as PLAYER_FILE and writes the embedded library into it whole; 0 when that
+// fails, with everything it made removed.
+int PlayerFileWrite();
+// The name to load the written file by, at StringTop; PLAYER_FILE must still be open.
+const char *PlayerFileLoadPath();
+// The file's name at StringTop ("/proc/self/fd/N/bassmod.dll" through the folder's
+// descriptor), or null when there is no file place or the name was cut.
 const char *PlayerFilePath();
 // Closes and deletes the player file and then its folder, as far as they exist. Safe to
 // call more than once.

@@ -2,6 +2,7 @@
 #include "runtime/strings.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -32,6 +33,11 @@ int32_t TempPathQuery() {
 }
 
 int FileTableInit() {
+    // A write to a closed pipe (stderr) or past a file-size limit (the player file) fails
+    // with an error that the caller handles, instead of ending the process with its files
+    // left behind.
+    signal(SIGPIPE, SIG_IGN);
+    signal(SIGXFSZ, SIG_IGN);
     CurrentFile = 0;
     return ObjectTableInit(&FileTable, sizeof(FileHandle), FILE_TABLE_GROWTH, 0, 0);
 }

@@ -22,7 +22,8 @@ extern FileHandle CurrentFile;
 // fit 255 characters.
 int32_t TempPathQuery();
 
-// Sets up the empty file table and no current file. Returns 1, or 0 when MainHeap fails.
+// Sets up the empty file table and no current file, and makes writes to a closed pipe or past
+// a file-size limit fail with an error instead of a signal. Returns 1, or 0 when MainHeap fails.
 int FileTableInit();
 // Creates `name` (an absolute path; relative names are refused) for writing as a new private
 // file: mode 0600, and only when nothing of that name exists (not even a link), so that a

@@ -3,9 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #ifdef _WIN32
 #define PLAYER_EXPORT extern "C" __declspec(dllexport)
@@ -77,21 +75,23 @@ bool Ready(bool music) {
     return true;
 }
 
+bool IsModuleFile(const struct stat &info) {
+    return S_ISREG(info.st_mode) && info.st_size <= MODULE_FILE_MAX;
+}
+
 // Reads `length` bytes at `offset` of a file (0: up to its end) into a malloc'ed block.
 // Only a regular file of a module's size is read: a directory reports a nonsense length,
-// a FIFO or device would block or never end. O_NONBLOCK keeps a FIFO from blocking the open.
+// a FIFO or device would block or never end. Checked before the open (a FIFO's open would
+// block) and again on the file opened.
 uint8_t *ReadModuleFile(const char *path, uint32_t offset, uint32_t length, size_t *size) {
-    int fd = open(path, O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0)
-        return nullptr;
     struct stat info;
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size > MODULE_FILE_MAX) {
-        close(fd);
+    if (stat(path, &info) != 0 || !IsModuleFile(info))
         return nullptr;
-    }
-    FILE *file = fdopen(fd, "rb");
-    if (file == nullptr) {
-        close(fd);
+    FILE *file = fopen(path, "rb");
+    if (file == nullptr)
+        return nullptr;
+    if (fstat(fileno(file), &info) != 0 || !IsModuleFile(info)) {
+        fclose(file);
         return nullptr;
     }
     uint8_t *data = nullptr;
