@@ -15,7 +15,7 @@ ROOT=$(dirname "$HERE")
 BUILD=$(realpath -m "${1:-$ROOT/build}")
 OUT=$(realpath -m "${2:-$(mktemp -d)}")
 mkdir -p "$OUT"
-SHOW=$BUILD/core/tolvmarka
+SHOW=$BUILD/core/tolvmarka-traced
 B=$BUILD/bench
 
 step() { printf '\n== %s\n' "$*"; }

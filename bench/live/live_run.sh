@@ -5,7 +5,7 @@
 #
 #   bench/live/live_run.sh MODE [SHOW] [OUTDIR]
 #
-#   pacing  frame periods from the show's swap trace (TOLVMARKA_TRACE_FRAMES) beside those of
+#   pacing  frame periods from the show's swap trace (tolvmarka-traced) beside those of
 #           pace_floor (the same loop drawing nothing), run alone on the same server just
 #           before the show (beside it, it would compete with the show for the two cores
 #           and the server); peak memory (/usr/bin/time -v) and resident memory per mapping
@@ -16,7 +16,7 @@
 # Prints a summary; the raw files stay in OUTDIR (default: a new temporary directory).
 set -u
 MODE=${1:-}
-SHOW=${2:-$(dirname "$0")/../../build/core/tolvmarka}
+SHOW=${2:-$(dirname "$0")/../../build/core/tolvmarka-traced}
 OUT=${3:-$(mktemp -d)}
 STEP_TIMEOUT=60 # seconds for the question to come
 RUN_TIMEOUT=400 # seconds for the whole run, heaptrack's slowdown included
@@ -59,7 +59,7 @@ pacing) WRAP=(/usr/bin/time -v -o "$OUT/time.txt") ;;
 perf) WRAP=(perf record -q -e cpu-clock -F 1000 -o "$OUT/perf.data" --) ;;
 heap) WRAP=(heaptrack -o "$OUT/heaptrack") ;;
 esac
-TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 "${WRAP[@]}" "$SHOW" \
+TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy "${WRAP[@]}" "$SHOW" \
     >"$OUT/show.log" 2>&1 &
 RUN_PID=$!
 

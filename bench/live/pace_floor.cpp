@@ -2,7 +2,7 @@
 // live pacing. A 640x480 double-buffered GL window without vsync, as the show opens it; each
 // frame clears, swaps, polls one event and sleeps the rest of 20 ms with the show's own clock
 // procedures, in the frame loop's order. Prints "floor-swap N SECONDS" (CLOCK_MONOTONIC) to
-// standard error after every swap, like the show's TOLVMARKA_TRACE_FRAMES.
+// standard error after every swap, like the traced build of the show.
 // Usage: pace_floor [FRAMES]   (default 4537, the show's frame count)
 #include "runtime/clock.h"
 

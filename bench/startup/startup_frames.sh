@@ -4,8 +4,8 @@
 #
 #   bench/startup/startup_frames.sh [SHOW] [RUNS]
 #
-# The show prints every buffer swap with its CLOCK_MONOTONIC time when TOLVMARKA_TRACE_FRAMES
-# is set. Swap 1 is the display set-up's own swap, swap 2 ends the first frame of the loop.
+# The traced build of the show (tolvmarka-traced) prints every buffer swap with its
+# CLOCK_MONOTONIC time. Swap 1 is the display set-up's own swap, swap 2 ends the first frame of the loop.
 # Reported per run:
 #   box      launch -> first message box mapped (polled every 20 ms)
 #   window   click on No -> swap 1 (the 50 ms pause, window and GL context ready)
@@ -16,7 +16,7 @@
 #            back) taken off
 #   frame 1  the same to swap 2, the end of the loop's first frame
 set -u
-SHOW=${1:-$(dirname "$0")/../../build/core/tolvmarka}
+SHOW=${1:-$(dirname "$0")/../../build/core/tolvmarka-traced}
 RUNS=${2:-3}
 FRAMES=100
 
@@ -54,7 +54,7 @@ printf '%-4s %8s %8s %8s %8s %8s %8s\n' run box window first "100 fr" "swap 1" "
 for run in $(seq "$RUNS"); do
     rm -rf "$WORK/tmp" && mkdir "$WORK/tmp"
     launched=$(now)
-    TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 "$SHOW" \
+    TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy "$SHOW" \
         >"$WORK/show.log" 2>&1 &
     SHOW_PID=$!
     boxed=

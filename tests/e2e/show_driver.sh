@@ -4,8 +4,8 @@
 # runs, and SCENARIO (named in failure messages) to be set by the caller.
 #
 # The boxes are answered with keys, whatever their size and font: Return presses the default
-# button (Yes, OK) and Escape the escape button (No, OK). The show must run with
-# TOLVMARKA_TRACE_FRAMES set: its trace tells when a box has been answered.
+# button (Yes, OK) and Escape the escape button (No, OK). The show must be the
+# traced build (tolvmarka-traced): its trace tells when a box has been answered.
 
 . "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 

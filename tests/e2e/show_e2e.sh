@@ -64,7 +64,7 @@ AUDIO=(SDL_AUDIODRIVER=dummy)
 LAUNCHED=$(monotonic_now)
 # A background job of a script starts with SIGINT ignored; the show gets it as a terminal
 # would give it.
-env --default-signal=INT TMPDIR="$WORK/tmp" "${AUDIO[@]}" TOLVMARKA_TRACE_FRAMES=1 \
+env --default-signal=INT TMPDIR="$WORK/tmp" "${AUDIO[@]}" \
     "$SHOW" >"$WORK/show.log" 2>&1 &
 SHOW_PID=$!
 

@@ -84,7 +84,7 @@ if [ "$CASE" = relative-tmpdir ]; then
         KEEP=${KEEP%%/*}
         ;;
     esac
-    env --default-signal=INT TMPDIR=relative/dir SDL_AUDIODRIVER=dummy TOLVMARKA_TRACE_FRAMES=1 \
+    env --default-signal=INT TMPDIR=relative/dir SDL_AUDIODRIVER=dummy \
         unshare --mount --propagation private sh -c '
             if [ -n "$3" ]; then mkdir -p "$1/$3" && mount --bind "/tmp/$3" "$1/$3"; fi
             mount --rbind "$1" /tmp && exec "$2"' sh "$TMP" "$SHOW" "$KEEP" \

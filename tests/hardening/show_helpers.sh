@@ -48,7 +48,7 @@ start_show() {
     local show=$1
     shift
     env --default-signal=INT,QUIT TMPDIR="$WORK/tmp" SDL_AUDIODRIVER=dummy \
-        TOLVMARKA_TRACE_FRAMES=1 "$@" "$show" >"$WORK/show.log" 2>&1 &
+        "$@" "$show" >"$WORK/show.log" 2>&1 &
     SHOW_PID=$!
 }
 
