@@ -7,7 +7,7 @@
 # (./test.sh -L unit).
 set -euo pipefail
 cd "$(dirname "$0")"
-./setup.sh
+./setup.sh test
 # run.sh shares the build folder with the tests switched off: switch them on again.
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTOLVMARKA_TESTS=ON -DTOLVMARKA_BENCH=ON \
     -DTOLVMARKA_TOOLS=ON >/dev/null
