@@ -54,7 +54,7 @@ INSTALL="apt-get install -y --no-install-recommends ${missing[*]}"
 SUDO=()
 if [ "$(id -u)" -ne 0 ]; then
     if ! command -v sudo >/dev/null 2>&1; then
-        echo "setup: missing ${missing[*]}; as root run: apt-get update && $INSTALL" >&2
+        echo "setup: ${#missing[@]} packages missing; as root run: apt-get update && $INSTALL" >&2
         exit 1
     fi
     SUDO=(sudo)
