@@ -65,6 +65,7 @@ if ! cmake --build build -j"$(nproc)" --target tolvmarka tolvmarka-capture xmren
     say "the build failed; the whole output is in $LOG"
     exit 1
 fi
+say "built build/core/tolvmarka, build/capture/tolvmarka-capture, build/tools/xmgen/xmrender"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     say "starting the show on display $DISPLAY"
