@@ -41,61 +41,11 @@ std::vector<Cell> ParseFontFile(const std::string &text) {
     return cells;
 }
 
-class FontTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        block = ReadAsset("images.raw");
-        ASSERT_EQ(block.size(), kBlockBytes);
-        strip = ImageOf(block, kFont);
-    }
-    bool Ink(int x, int y) const { return strip.At(x, y)[0] != 0; }
-    bool CellInk(int cell, int x, int y) const { return Ink(cell * kCellW + x, y); }
-    // Maximal runs of rows that hold ink in a cell, as [first, last] pairs.
-    std::vector<std::pair<int, int>> RowRuns(int cell) const {
-        std::vector<std::pair<int, int>> runs;
-        for (int y = 0; y < kCellH; ++y) {
-            bool any = false;
-            for (int x = 0; x < kCellW; ++x)
-                any |= CellInk(cell, x, y);
-            if (!any)
-                continue;
-            if (!runs.empty() && runs.back().second == y - 1)
-                runs.back().second = y;
-            else
-                runs.push_back({y, y});
-        }
-        return runs;
-    }
-    int WidestRow(int cell, int from, int to) const {
-        int widest = 0;
-        for (int y = from; y <= to; ++y) {
-            int n = 0;
-            for (int x = 0; x < kCellW; ++x)
-                n += CellInk(cell, x, y);
-            widest = std::max(widest, n);
-        }
-        return widest;
-    }
-    double MeanColumn(int cell, int from, int to) const {
-        double sum = 0;
-        int n = 0;
-        for (int y = from; y <= to; ++y)
-            for (int x = 0; x < kCellW; ++x)
-                if (CellInk(cell, x, y)) {
-                    sum += x;
-                    ++n;
-                }
-        return n ? sum / n : -1;
-    }
-    static int CellFor(char c) { return int(std::string(kCellChars).find(c)); }
-
-    Bytes block;
-    Image strip{nullptr, kFont};
-};
-
 } // namespace
 
-TEST_F(FontTest, FontFileRegeneratesTheStripExactly) {
+TEST(FontTest, FontFileRegeneratesTheStripExactly) {
+    Bytes block = ReadAsset("images.raw");
+    ASSERT_EQ(block.size(), kBlockBytes);
     Bytes file = ReadAsset("font.txt");
     ASSERT_FALSE(file.empty());
     std::vector<Cell> cells = ParseFontFile(std::string(file.begin(), file.end()));
