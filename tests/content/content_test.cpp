@@ -3,6 +3,7 @@
 #include "content/content.h"
 #include "tests/support/gl_trace.h"
 
+#include <array>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -64,29 +65,55 @@ TEST(Content, TextLinePicksEachCharactersCellAndStepsBeforeIt) {
     EXPECT_EQ(GlTraceMatrixDepth(), 1);
 }
 
-// 23 latitude rows of 46 samples make 22 strips of 92 vertices, compiled, not drawn; each
-// normal is a unit vector, or zero where its triangle is degenerate.
+// 23 latitude rows of 46 samples make 22 strips of 92 vertices, compiled, not drawn, lower
+// and upper vertex alternating. A normal is a unit vector, or zero where its triangle is
+// degenerate; the upper vertices of the last three strips have no triangle above them and
+// keep their lower vertex's normal.
 TEST(Content, ObjectListHoldsTwentyTwoStripsWithUnitNormals) {
     GlTraceReset();
     BuildObjectList();
     EXPECT_EQ(ObjectList, 1u);
-    EXPECT_EQ(GlTraceCount("glBegin"), 22u);
-    EXPECT_EQ(GlTraceCount("glVertex3fv"), 22u * 92u);
     EXPECT_EQ(GlTraceCalls().back().name, "glEndList");
+    typedef std::array<float, 3> Vec3;
+    std::vector<std::vector<std::pair<Vec3, Vec3>>> strips; // (normal, vertex)
+    Vec3 normal{};
     for (const GlCall &call : GlTraceCalls()) {
-        if (call.name != "glNormal3f")
-            continue;
-        double length = std::sqrt(call.args[0] * call.args[0] + call.args[1] * call.args[1] +
-                                  call.args[2] * call.args[2]);
-        if (length != 0.0) {
-            EXPECT_NEAR(length, 1.0, 1e-6);
+        if (call.name == "glBegin")
+            strips.emplace_back();
+        if (call.name == "glNormal3f")
+            normal = {float(call.args[0]), float(call.args[1]), float(call.args[2])};
+        if (call.name == "glVertex3fv")
+            strips.back().push_back(
+                {normal, {float(call.args[0]), float(call.args[1]), float(call.args[2])}});
+    }
+    ASSERT_EQ(strips.size(), 22u);
+    for (size_t k = 0; k < 22; k++) {
+        ASSERT_EQ(strips[k].size(), 92u);
+        for (size_t v = 0; v < 92; v++) {
+            const Vec3 &n = strips[k][v].first;
+            double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+            if (length != 0.0) {
+                EXPECT_NEAR(length, 1.0, 1e-6) << k << "," << v;
+            }
+            if (v % 2 == 1 && k >= 19) {
+                EXPECT_EQ(n, strips[k][v - 1].first) << k << "," << v;
+            }
         }
     }
-    float normal[3] = {9, 9, 9};
-    TriangleNormal(0, 0, 0, 1, 1, 1, 2, 2, 2, normal);
-    EXPECT_EQ(normal[0] + normal[1] + normal[2], 0.0f) << "a degenerate triangle";
-    TriangleNormal(0, 0, 0, 1, 0, 0, 0, 1, 0, normal);
-    EXPECT_EQ(normal[2], 1.0f) << "counter-clockwise from p1 faces +z";
+    // Strip 18's upper vertex in column 23 takes the triangle from column 22 of its own
+    // rows to column 22 of row 20, the lower row of strip 19's upper vertices.
+    auto row = [&](size_t r, size_t l) { return strips[r][2 * l].second; };
+    Vec3 lower = row(18, 22), upper = row(19, 23), above = row(20, 22), expected;
+    TriangleNormal(lower[0], lower[1], lower[2], upper[0], upper[1], upper[2], above[0], above[1],
+                   above[2], expected.data());
+    EXPECT_EQ(strips[18][2 * 23 + 1].first, expected);
+    EXPECT_NE(expected, strips[18][2 * 23].first);
+
+    float n[3] = {9, 9, 9};
+    TriangleNormal(0, 0, 0, 1, 1, 1, 2, 2, 2, n);
+    EXPECT_EQ(n[0] + n[1] + n[2], 0.0f) << "a degenerate triangle";
+    TriangleNormal(0, 0, 0, 1, 0, 0, 0, 1, 0, n);
+    EXPECT_EQ(n[2], 1.0f) << "counter-clockwise from p1 faces +z";
 }
 
 } // namespace
