@@ -9,6 +9,9 @@
 
 namespace {
 
+// Half a unit of the fifth decimal.
+constexpr float REF5 = 0.000005f;
+
 TEST(Content, UploadBuildsSixMipmappedTexturesWithTheirFilters) {
     GlTraceReset();
     UploadTextures();
@@ -109,11 +112,43 @@ TEST(Content, ObjectListHoldsTwentyTwoStripsWithUnitNormals) {
     EXPECT_EQ(strips[18][2 * 23 + 1].first, expected);
     EXPECT_NE(expected, strips[18][2 * 23].first);
 
+    // Reference points: the bottom pole, latitude -2 at longitude 4, and the last row,
+    // latitude 86 (the shift gives 23 rows and the loop stops before 90).
+    const struct {
+        Vec3 vertex, expected;
+    } points[] = {{row(0, 7), {0.0f, 0.0f, -0.97285f}},
+                  {row(11, 23), {0.97338f, 0.06807f, -0.03411f}},
+                  {strips[21][1].second, {-0.04593f, 0.0f, 0.92251f}}};
+    for (const auto &point : points)
+        for (int c = 0; c < 3; c++)
+            EXPECT_NEAR(point.vertex[c], point.expected[c], REF5) << point.expected[2];
+
     float n[3] = {9, 9, 9};
     TriangleNormal(0, 0, 0, 1, 1, 1, 2, 2, 2, n);
     EXPECT_EQ(n[0] + n[1] + n[2], 0.0f) << "a degenerate triangle";
     TriangleNormal(0, 0, 0, 1, 0, 0, 0, 1, 0, n);
     EXPECT_EQ(n[2], 1.0f) << "counter-clockwise from p1 faces +z";
+}
+
+// Known values of the object's arithmetic, to 5 decimals, or exact where every step is.
+TEST(Content, SuperformulaAndDegToRadGiveTheReferenceValues) {
+    const ShapeParams lon = {1.0f, 1.0f, 0.667f, 0.2f, 1.7f, 1.8f};
+    const ShapeParams lat = {1.0f, 1.0f, 7.8f, 0.2f, 2.5f, 1.7f};
+    const struct {
+        float actual, expected, tolerance;
+    } values[] = {
+        {Superformula(0.0f, lon.a, lon.b, lon.m, lon.n1, lon.n2, lon.n3), 1.0f, 0.0f},
+        {Superformula(DegToRad(180.0f), lon.a, lon.b, lon.m, lon.n1, lon.n2, lon.n3), 0.71205f,
+         REF5},
+        {Superformula(DegToRad(-90.0f), lat.a, lat.b, lat.m, lat.n1, lat.n2, lat.n3), 0.97285f,
+         REF5},
+        {Superformula(0.0f, 2.0f, 1.0f, 4.0f, 1.0f, 2.0f, 1.0f), 4.0f, 0.0f}, // a divides cos
+        {Superformula(DegToRad(90.0f), 1.0f, 4.0f, 4.0f, 1.0f, 2.0f, 1.0f), 4.0f, 1e-6f}, // b, sin
+        {DegToRad(86.0f), 1.50098324f, 0.0f},  // only the quotient rounded: not 1.50098312f
+        {DegToRad(44.0f), 0.767944872f, 0.0f}, // pi / 180 not rounded first: not 0.767944932f
+    };
+    for (const auto &value : values)
+        EXPECT_NEAR(value.actual, value.expected, value.tolerance) << value.expected;
 }
 
 } // namespace
