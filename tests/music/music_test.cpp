@@ -11,6 +11,7 @@
 #include "runtime/strings.h"
 #include "tests/music/scripted_player.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -116,6 +117,27 @@ TEST_F(MusicTest, ReportingWrappersShowTheBoxOnlyOnTheirFailureValue) {
     script->result = 0x10005;
     EXPECT_EQ(PlayerMusicGetPosition(PLAYER_LIBRARY), 5);
     EXPECT_EQ(BoxesShown(), 4u);
+}
+
+// What the show listens for in the song: orders 2, 4 and 6 from their first row, and every
+// note of instrument 6; then the music stands paused until the second title.
+TEST_F(MusicTest, MusicStartListensForTheScenesOrdersAndThePulseInstrument) {
+    MusicStart();
+    std::vector<std::vector<uintptr_t>> syncs;
+    std::string calls;
+    for (int i = 0; i < script->callCount; i++) {
+        const ScriptedCall &call = script->calls[i];
+        calls += std::string(call.name) + " ";
+        if (std::string(call.name) == "MusicSetSync")
+            syncs.push_back({call.args[0], call.args[1], call.args[3]});
+    }
+    std::sort(syncs.begin(), syncs.end());
+    const std::vector<std::vector<uintptr_t>> expected = {{SYNC_INSTRUMENT, 0xFFFF0006u, 4},
+                                                          {SYNC_POSITION_ONCE, 2, 1},
+                                                          {SYNC_POSITION_ONCE, 4, 2},
+                                                          {SYNC_POSITION_ONCE, 6, 3}};
+    EXPECT_EQ(syncs, expected);
+    EXPECT_EQ(calls.substr(calls.size() - 21), "MusicPlay MusicPause ");
 }
 
 TEST_F(MusicTest, AMissingExportOrLibraryCallsNothingAndGivesZero) {
