@@ -80,34 +80,35 @@ void PlayUntilOrderOne(PlayerApi &api, std::vector<uint8_t> &bytes) {
 
 // Without a device the silent clock keeps time, saying so once on stderr; the dummy device
 // opens quietly and leaves decoding to DEVICE_NONE.
-TEST(PlayerOutput, DeviceOrSilentClockFiresSyncsWhenHeard) {
-    for (const char *driver : {NO_SUCH_DRIVER, "dummy"}) {
-        SCOPED_TRACE(driver);
-        const bool silent = driver == NO_SUCH_DRIVER;
-        setenv("SDL_AUDIODRIVER", driver, 1);
-        PlayerApi api;
-        ASSERT_EQ(OpenPlayer(&api), "");
-        Recording = &api;
-        ClearRecorded();
-        testing::internal::CaptureStderr();
-        const int32_t started = api.Init(DEVICE_DEFAULT, TEST_RATE, 0);
-        const std::string printed = testing::internal::GetCapturedStderr();
-        ASSERT_EQ(started, 1);
-        EXPECT_EQ(api.ErrorGetCode(), PLAYER_OK);
-        if (silent) {
-            EXPECT_NE(printed.find("silent clock"), std::string::npos) << printed;
-            EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
-            EXPECT_EQ(printed.back(), '\n');
-        } else {
-            EXPECT_EQ(printed, "");
-            EXPECT_EQ(api.MusicDecode(nullptr, 16), 0u) << "decoding belongs to DEVICE_NONE";
-            EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_DEVICE);
-        }
-        std::vector<uint8_t> bytes;
-        PlayUntilOrderOne(api, bytes);
-        ClosePlayer(&api);
+class PlayerOutput : public ::testing::TestWithParam<const char *> {};
+
+TEST_P(PlayerOutput, DeviceOrSilentClockFiresSyncsWhenHeard) {
+    const char *driver = GetParam();
+    const bool silent = driver == NO_SUCH_DRIVER;
+    setenv("SDL_AUDIODRIVER", driver, 1);
+    PlayerApi api;
+    ASSERT_EQ(OpenPlayer(&api), "");
+    Recording = &api;
+    ClearRecorded();
+    testing::internal::CaptureStderr();
+    const int32_t started = api.Init(DEVICE_DEFAULT, TEST_RATE, 0);
+    const std::string printed = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(started, 1);
+    EXPECT_EQ(api.ErrorGetCode(), PLAYER_OK);
+    if (silent) {
+        EXPECT_NE(printed.find("silent clock"), std::string::npos) << printed;
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+        EXPECT_EQ(printed.back(), '\n');
+    } else {
+        EXPECT_EQ(printed, "");
+        EXPECT_EQ(api.MusicDecode(nullptr, 16), 0u) << "decoding belongs to DEVICE_NONE";
+        EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_DEVICE);
     }
+    std::vector<uint8_t> bytes;
+    PlayUntilOrderOne(api, bytes);
+    ClosePlayer(&api);
 }
+INSTANTIATE_TEST_SUITE_P(Drivers, PlayerOutput, ::testing::Values(NO_SUCH_DRIVER, "dummy"));
 
 // In a child process: plays with live threads, unloads the library without BASSMOD_Free and
 // lives on. Exit code 0 when nothing crashed and the library really went.
