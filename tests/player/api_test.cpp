@@ -64,7 +64,10 @@ TEST(PlayerErrors, EveryFailureSetsItsCodeAndSuccessClearsIt) {
     EXPECT_CODE(api.MusicPause(), 0, PLAYER_ERROR_NOPLAY);
     EXPECT_CODE(api.MusicSetPosition(Position(1, 0)), 0, PLAYER_ERROR_POSITION);
     EXPECT_CODE(api.MusicSetPosition(Position(0, 4)), 0, PLAYER_ERROR_POSITION);
-    EXPECT_CODE(api.SetVolume(101), 0, PLAYER_ERROR_ILLPARAM);
+    for (auto set : {api.SetVolume, api.MusicSetAmplify, api.MusicSetPanSep}) {
+        EXPECT_CODE(set(101), 0, PLAYER_ERROR_ILLPARAM);
+        EXPECT_CODE(set(100), 1, PLAYER_OK); // 0 to 100, both ends included
+    }
     EXPECT_CODE(api.MusicSetPositionScaler(0), 0, PLAYER_ERROR_ILLPARAM);
 
     const uint32_t sync = api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0);
