@@ -25,27 +25,13 @@ struct ImageLayout {
 
 constexpr std::size_t kBlockBytes = 581632;
 constexpr ImageLayout kFont{"font", 512, 16, 1, 0};
-constexpr ImageLayout kRing{"ring", 128, 128, 3, 8192};
-constexpr ImageLayout kPlate{"plate", 256, 256, 1, 57344};
-constexpr ImageLayout kTitleA{"title A", 512, 64, 1, 122880};
-constexpr ImageLayout kTitleB{"title B", 512, 64, 1, 155648};
-constexpr ImageLayout kSprite{"sprite", 256, 512, 3, 188416};
-constexpr ImageLayout kImages[] = {kFont, kRing, kPlate, kTitleA, kTitleB, kSprite};
 
 // One image of the block; rows from the top, channels interleaved.
 struct Image {
     const unsigned char *data;
     ImageLayout layout;
-    int W() const { return layout.width; }
-    int H() const { return layout.height; }
     const unsigned char *At(int x, int y) const {
         return data + (std::size_t(y) * layout.width + x) * layout.channels;
-    }
-    bool Black(int x, int y) const {
-        for (int c = 0; c < layout.channels; ++c)
-            if (At(x, y)[c] != 0)
-                return false;
-        return true;
     }
 };
 

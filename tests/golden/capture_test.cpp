@@ -12,6 +12,7 @@
 
 #include <GL/gl.h>
 #include <cmath>
+#include <gmock/gmock.h>
 #include <sys/stat.h>
 #include <vector>
 
@@ -62,53 +63,45 @@ Observed RunObserving(uint32_t frames) {
 
 using CaptureSync = PrivateTmpDir;
 
+// Each scene's first frame lies in [earliest, latest] of its order: with the stand-in
+// player's whole ticks both bounds are one frame; the real player may lay its ticks of
+// 44,100 x 2.5 / 155 = 711.29 samples on whole samples and start order k up to
+// k x 192 x 0.29 samples early, or carry the fraction and start it on time.
 TEST_F(CaptureSync, SceneChangesLandOnTheFrameWhereTheirOrderIsHeard) {
-    // The stand-in player's song has whole ticks, so every order start is one exact sample.
-    ASSERT_TRUE(CaptureStart(DEFAULT_SEED, 1));
-    ASSERT_NE(LibraryOpen(0, FAKE_PLAYER), 0) << FAKE_PLAYER;
-    MusicStart(SyncCallback); // registers the show's syncs with the stand-in, plays and pauses
-    const uint64_t orderSamples = ROWS_PER_ORDER * TICKS_PER_ROW * FAKE_TICK_SAMPLES;
-    uint32_t tunnel = FrameOfSongSample(ORDER_TUNNEL * orderSamples);
-    Observed seen = RunObserving(tunnel + 1);
-    CaptureEnd();
-
-    EXPECT_EQ(seen.firstSound, int64_t(RESUME_FRAME) * SAMPLES_PER_FRAME);
-    EXPECT_EQ(seen.firstSprite, FrameOfSongSample(ORDER_SPRITE * orderSamples));
-    EXPECT_EQ(seen.firstObject, FrameOfSongSample(ORDER_OBJECT * orderSamples));
-    EXPECT_EQ(seen.firstTunnel, tunnel);
-    EXPECT_EQ(seen.samples, uint64_t(tunnel + 1) * SAMPLES_PER_FRAME);
-}
-
-TEST_F(CaptureSync, RealPlayerBringsTheScenesOnTime) {
-    ASSERT_TRUE(CaptureStart(DEFAULT_SEED, 1));
-    if (!CaptureHasDecode()) {
+    for (bool fake : {true, false}) {
+        SCOPED_TRACE(fake ? "stand-in player" : "real player");
+        ASSERT_TRUE(CaptureStart(DEFAULT_SEED, 1));
+        const double tick = fake ? double(FAKE_TICK_SAMPLES) : OUTPUT_RATE * TICK_SECONDS;
+        const uint64_t orderTicks = ROWS_PER_ORDER * TICKS_PER_ROW;
+        auto earliest = [&](uint32_t order) {
+            return FrameOfSongSample(order * orderTicks * uint64_t(std::floor(tick)));
+        };
+        auto latest = [&](uint32_t order) {
+            return FrameOfSongSample(uint64_t(std::floor(double(order * orderTicks) * tick)));
+        };
+        if (fake) {
+            ASSERT_NE(LibraryOpen(0, FAKE_PLAYER), 0) << FAKE_PLAYER;
+            MusicStart(
+                SyncCallback); // registers the show's syncs with the stand-in, plays and pauses
+        }
+        const uint32_t frames = latest(ORDER_TUNNEL) + 1;
+        Observed seen = RunObserving(frames);
         CaptureEnd();
-        GTEST_SKIP() << "the player library does not export BASSMOD_MusicDecode yet";
-    }
-    // A tick is 44,100 x 2.5 / 155 = 711.29 samples. A player that lays ticks on whole samples
-    // (as libxmp does) starts order k up to k x 192 x 0.29 samples early, one that carries the
-    // fraction starts it on time: the scene change may land on any frame in between.
-    const double tick = OUTPUT_RATE * TICK_SECONDS;
-    auto earliest = [&](uint32_t order) {
-        return FrameOfSongSample(uint64_t(order) * ROWS_PER_ORDER * TICKS_PER_ROW *
-                                 uint64_t(std::floor(tick)));
-    };
-    auto latest = [&](uint32_t order) {
-        return FrameOfSongSample(
-            uint64_t(std::floor(double(order * ROWS_PER_ORDER * TICKS_PER_ROW) * tick)));
-    };
-    Observed seen = RunObserving(latest(ORDER_TUNNEL) + 1);
-    CaptureEnd();
 
-    EXPECT_GE(seen.firstSprite, earliest(ORDER_SPRITE));
-    EXPECT_LE(seen.firstSprite, latest(ORDER_SPRITE));
-    EXPECT_GE(seen.firstObject, earliest(ORDER_OBJECT));
-    EXPECT_LE(seen.firstObject, latest(ORDER_OBJECT));
-    EXPECT_GE(seen.firstTunnel, earliest(ORDER_TUNNEL));
-    EXPECT_LE(seen.firstTunnel, latest(ORDER_TUNNEL));
-    // Silence while the music stands paused; then the song is heard before its order 2.
-    EXPECT_GE(seen.firstSound, int64_t(RESUME_FRAME) * SAMPLES_PER_FRAME);
-    EXPECT_LT(seen.firstSound, int64_t(earliest(ORDER_SPRITE) - 1) * SAMPLES_PER_FRAME);
+        const uint32_t orders[] = {ORDER_SPRITE, ORDER_OBJECT, ORDER_TUNNEL};
+        const uint32_t firsts[] = {seen.firstSprite, seen.firstObject, seen.firstTunnel};
+        for (int i = 0; i < 3; i++) {
+            EXPECT_GE(firsts[i], earliest(orders[i])) << "order " << orders[i];
+            EXPECT_LE(firsts[i], latest(orders[i])) << "order " << orders[i];
+        }
+        // Silence while the music stands paused; then the song is heard before its order 2.
+        EXPECT_GE(seen.firstSound, int64_t(RESUME_FRAME) * SAMPLES_PER_FRAME);
+        EXPECT_LT(seen.firstSound, int64_t(earliest(ORDER_SPRITE) - 1) * SAMPLES_PER_FRAME);
+        if (fake) {
+            EXPECT_EQ(seen.firstSound, int64_t(RESUME_FRAME) * SAMPLES_PER_FRAME);
+            EXPECT_EQ(seen.samples, uint64_t(frames) * SAMPLES_PER_FRAME);
+        }
+    }
 }
 
 struct RunPrint {
@@ -176,16 +169,12 @@ TEST_F(CaptureRun, TemporaryDirectoryIsPrivateAndGoesAway) {
 TEST_F(CaptureRun, SurfaceHasTheWindowsColourDepthAtEveryScale) {
     for (int32_t scale = 1; scale <= CAPTURE_MAX_SCALE; scale++) {
         ASSERT_TRUE(CaptureStart(DEFAULT_SEED, scale));
-        GLint red = 0, green = 0, blue = 0, alpha = -1;
-        glGetIntegerv(GL_RED_BITS, &red);
-        glGetIntegerv(GL_GREEN_BITS, &green);
-        glGetIntegerv(GL_BLUE_BITS, &blue);
-        glGetIntegerv(GL_ALPHA_BITS, &alpha);
+        GLint bits[4] = {0, 0, 0, -1};
+        const GLenum names[4] = {GL_RED_BITS, GL_GREEN_BITS, GL_BLUE_BITS, GL_ALPHA_BITS};
+        for (int i = 0; i < 4; i++)
+            glGetIntegerv(names[i], &bits[i]);
         CaptureEnd();
-        EXPECT_EQ(red, 8) << "scale " << scale;
-        EXPECT_EQ(green, 8) << "scale " << scale;
-        EXPECT_EQ(blue, 8) << "scale " << scale;
-        EXPECT_EQ(alpha, 0) << "scale " << scale;
+        EXPECT_THAT(bits, ::testing::ElementsAre(8, 8, 8, 0)) << "scale " << scale;
     }
 }
 

@@ -39,10 +39,10 @@ thread)
     SAN="-fsanitize=thread -fno-omit-frame-pointer"
     TARGETS=(--target bassmod player_test core_test core_probe_player live_music_test)
     LABELS='^player$'
-    NAMES='^(SequencerTest|FrameTest|LiveMusic)\.'
+    NAMES='^(ShowTest|LiveMusic)\.'
     # The whole show's frames on one thread with the probe player: nothing for the race
     # detector to watch, and minutes long under it (the address run covers it).
-    EXCLUDE='^SequencerTest\.RunEndsWithTheFrameInWhichTheScrollTextFirstPassesItsEnd$'
+    EXCLUDE='^ShowTest\.RunEndsWithTheFrameInWhichTheScrollTextFirstPassesItsEnd$'
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
     ;;
 *)

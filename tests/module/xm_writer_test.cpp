@@ -9,13 +9,6 @@
 
 namespace {
 
-uint32_t Read16(const std::vector<uint8_t> &b, size_t at) {
-    return b[at] | (b[at + 1] << 8);
-}
-uint32_t Read32(const std::vector<uint8_t> &b, size_t at) {
-    return Read16(b, at) | (Read16(b, at + 2) << 16);
-}
-
 // Two channels, two patterns of 4 rows, one looped 16-bit and one plain 8-bit instrument.
 xm::Module TinyModule() {
     xm::Module m;
@@ -84,86 +77,6 @@ struct LoadedModule {
         return m->xxt[m->xxp[pattern]->index[channel]]->event[row];
     }
 };
-
-TEST(XmWriter, HeaderFieldsSitAtTheirOffsets) {
-    const std::vector<uint8_t> b = xm::XmWrite(TinyModule());
-    ASSERT_GT(b.size(), 336u);
-    EXPECT_EQ(0, std::memcmp(b.data(), "Extended Module: ", 17));
-    EXPECT_EQ(0, std::memcmp(b.data() + 17, "tiny\0\0", 6));
-    EXPECT_EQ(0x1A, b[37]);
-    EXPECT_EQ(0, std::memcmp(b.data() + 38, "xmgen\0", 6));
-    EXPECT_EQ(0x0104u, Read16(b, 58));
-    EXPECT_EQ(276u, Read32(b, 60));
-    EXPECT_EQ(3u, Read16(b, 64)); // song length
-    EXPECT_EQ(1u, Read16(b, 66)); // restart
-    EXPECT_EQ(2u, Read16(b, 68)); // channels
-    EXPECT_EQ(2u, Read16(b, 70)); // patterns
-    EXPECT_EQ(2u, Read16(b, 72)); // instruments
-    EXPECT_EQ(1u, Read16(b, 74)); // linear frequencies
-    EXPECT_EQ(3u, Read16(b, 76));
-    EXPECT_EQ(155u, Read16(b, 78));
-    EXPECT_EQ(1, b[80]);
-    EXPECT_EQ(0, b[81]);
-    EXPECT_EQ(1, b[82]);
-    for (size_t i = 83; i < 336; ++i)
-        ASSERT_EQ(0, b[i]) << "order table padding at " << i;
-}
-
-TEST(XmWriter, PatternCellsArePackedWithFlagBytes) {
-    const std::vector<uint8_t> b = xm::XmWrite(TinyModule());
-    const size_t p0 = 336;
-    EXPECT_EQ(9u, Read32(b, p0));
-    EXPECT_EQ(0, b[p0 + 4]);
-    EXPECT_EQ(4u, Read16(b, p0 + 5));
-    // Row 0: full cell raw, empty cell; row 1: empty, note+instrument; row 2: two empty;
-    // row 3: key off, empty.
-    const std::vector<uint8_t> expected = {49, 1, 0x40, 0x0C, 0x20, 0x80, 0x80, 0x83,
-                                           44, 2, 0x80, 0x80, 0x81, 97,   0x80};
-    ASSERT_EQ(expected.size(), Read16(b, p0 + 7));
-    EXPECT_EQ(expected, std::vector<uint8_t>(b.begin() + p0 + 9, b.begin() + p0 + 9 + 15));
-    // Pattern 1 follows directly: only the effect cell carries fields.
-    const size_t p1 = p0 + 9 + expected.size();
-    EXPECT_EQ(9u, Read32(b, p1));
-    const std::vector<uint8_t> second = {0x80, 0x80, 0x80, 0x80, 0x80,
-                                         0x98, 0x0F, 0x06, 0x80, 0x80};
-    ASSERT_EQ(second.size(), Read16(b, p1 + 7));
-    EXPECT_EQ(second, std::vector<uint8_t>(b.begin() + p1 + 9, b.begin() + p1 + 9 + 10));
-}
-
-TEST(XmWriter, SampleHeadersCountBytesAndDataIsDeltaEncoded) {
-    const std::vector<uint8_t> b = xm::XmWrite(TinyModule());
-    // Skip both patterns (header 9 + packed bytes each) to the first instrument.
-    size_t at = 336;
-    for (int p = 0; p < 2; ++p)
-        at += 9 + Read16(b, at + 7);
-    EXPECT_EQ(263u, Read32(b, at));
-    EXPECT_EQ(0, std::memcmp(b.data() + at + 4, "lead", 4));
-    EXPECT_EQ(1u, Read16(b, at + 27));
-    EXPECT_EQ(40u, Read32(b, at + 29));
-    const size_t sample = at + 263;
-    EXPECT_EQ(128u, Read32(b, sample));    // 64 frames of 16 bits
-    EXPECT_EQ(32u, Read32(b, sample + 4)); // loop start in bytes
-    EXPECT_EQ(64u, Read32(b, sample + 8)); // loop length in bytes
-    EXPECT_EQ(48, b[sample + 12]);
-    EXPECT_EQ(int8_t(-20), int8_t(b[sample + 13]));
-    EXPECT_EQ(0x11, b[sample + 14]); // forward loop, 16-bit
-    EXPECT_EQ(200, b[sample + 15]);
-    EXPECT_EQ(12, b[sample + 16]);
-    const size_t data = sample + 40;
-    EXPECT_EQ(uint16_t(-32000), Read16(b, data)); // first delta is from zero
-    EXPECT_EQ(1000u, Read16(b, data + 2));
-    EXPECT_EQ(1000u, Read16(b, data + 126));
-
-    const size_t hit = data + 128;
-    EXPECT_EQ(263u, Read32(b, hit));
-    const size_t hitSample = hit + 263;
-    EXPECT_EQ(5u, Read32(b, hitSample)); // 8-bit: one byte a frame
-    EXPECT_EQ(0x02, b[hitSample + 14]);  // ping-pong, 8-bit
-    // High bytes 0, 7F, 80, 12, FF as wrapped differences.
-    const std::vector<uint8_t> deltas = {0x00, 0x7F, 0x01, 0x92, 0xED};
-    EXPECT_EQ(deltas, std::vector<uint8_t>(b.begin() + hitSample + 40, b.begin() + hitSample + 45));
-    EXPECT_EQ(hitSample + 45, b.size());
-}
 
 TEST(XmWriter, LibxmpReadsBackEveryField) {
     const xm::Module source = TinyModule();

@@ -31,54 +31,44 @@ bool Silent(const std::vector<int16_t> &samples) {
 
 using PlayerApiTest = PlayerTest;
 
+// The call's result, then the error code it left.
+#define EXPECT_CODE(call, result, code)                                                            \
+    do {                                                                                           \
+        EXPECT_EQ(call, result);                                                                   \
+        EXPECT_EQ(api.ErrorGetCode(), code) << #call;                                              \
+    } while (0)
+
 TEST(PlayerErrors, EveryFailureSetsItsCodeAndSuccessClearsIt) {
     PlayerApi api;
     ASSERT_EQ(OpenPlayer(&api), "");
     const std::vector<uint8_t> module = xm::XmWrite(TestModule(1, 1, 4, 2, 1));
     const uint8_t garbage[64] = {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd', 'u', 'l', 'e'};
 
-    EXPECT_EQ(api.MusicLoad(1, module.data(), 0, 0, 0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_INIT);
-    EXPECT_EQ(api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0), 0u);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_INIT);
-    EXPECT_EQ(api.Init(5, TEST_RATE, 0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_DEVICE);
-    EXPECT_EQ(api.Init(-2, TEST_RATE, 0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_DEVICE);
+    EXPECT_CODE(api.MusicLoad(1, module.data(), 0, 0, 0), 0, PLAYER_ERROR_INIT);
+    EXPECT_CODE(api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0), 0u, PLAYER_ERROR_INIT);
+    EXPECT_CODE(api.Init(5, TEST_RATE, 0), 0, PLAYER_ERROR_DEVICE);
+    EXPECT_CODE(api.Init(-2, TEST_RATE, 0), 0, PLAYER_ERROR_DEVICE);
 
-    ASSERT_EQ(api.Init(DEVICE_NONE, TEST_RATE, 0), 1);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_OK);
-    EXPECT_EQ(api.Init(DEVICE_NONE, TEST_RATE, 0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_ALREADY);
-    EXPECT_EQ(api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0), 0u);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_NOMUSIC);
-    EXPECT_EQ(api.MusicPlay(), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_NOMUSIC);
-    EXPECT_EQ(api.MusicLoad(1, garbage, 0, 0, 0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_FORMAT);
-    EXPECT_EQ(api.MusicLoad(1, garbage, 0, sizeof garbage, 0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_FORMAT);
-    EXPECT_EQ(api.MusicLoad(0, "/nonexistent/tolvmarka.xm", 0, 0, 0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_FILEOPEN);
+    EXPECT_CODE(api.Init(DEVICE_NONE, TEST_RATE, 0), 1, PLAYER_OK);
+    EXPECT_CODE(api.Init(DEVICE_NONE, TEST_RATE, 0), 0, PLAYER_ERROR_ALREADY);
+    EXPECT_CODE(api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0), 0u, PLAYER_ERROR_NOMUSIC);
+    EXPECT_CODE(api.MusicPlay(), 0, PLAYER_ERROR_NOMUSIC);
+    EXPECT_CODE(api.MusicLoad(1, garbage, 0, 0, 0), 0, PLAYER_ERROR_FORMAT);
+    EXPECT_CODE(api.MusicLoad(1, garbage, 0, sizeof garbage, 0), 0, PLAYER_ERROR_FORMAT);
+    EXPECT_CODE(api.MusicLoad(0, "/nonexistent/tolvmarka.xm", 0, 0, 0), 0, PLAYER_ERROR_FILEOPEN);
 
-    ASSERT_EQ(api.MusicLoad(1, module.data(), 0, 0, 0), 1);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_OK);
-    EXPECT_EQ(api.MusicSetSync(2, 1, RecordSync, 0), 0u);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_ILLTYPE);
-    EXPECT_EQ(api.MusicSetSync(SYNC_INSTRUMENT, 1, nullptr, 0), 0u);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_ILLPARAM);
-    EXPECT_EQ(api.MusicRemoveSync(12345), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_HANDLE);
-    EXPECT_EQ(api.MusicPause(), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_NOPLAY);
-    EXPECT_EQ(api.MusicSetPosition(Position(1, 0)), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_POSITION);
-    EXPECT_EQ(api.MusicSetPosition(Position(0, 4)), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_POSITION);
-    EXPECT_EQ(api.SetVolume(101), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_ILLPARAM);
-    EXPECT_EQ(api.MusicSetPositionScaler(0), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_ILLPARAM);
+    EXPECT_CODE(api.MusicLoad(1, module.data(), 0, 0, 0), 1, PLAYER_OK);
+    EXPECT_CODE(api.MusicSetSync(2, 1, RecordSync, 0), 0u, PLAYER_ERROR_ILLTYPE);
+    EXPECT_CODE(api.MusicSetSync(SYNC_INSTRUMENT, 1, nullptr, 0), 0u, PLAYER_ERROR_ILLPARAM);
+    EXPECT_CODE(api.MusicRemoveSync(12345), 0, PLAYER_ERROR_HANDLE);
+    EXPECT_CODE(api.MusicPause(), 0, PLAYER_ERROR_NOPLAY);
+    EXPECT_CODE(api.MusicSetPosition(Position(1, 0)), 0, PLAYER_ERROR_POSITION);
+    EXPECT_CODE(api.MusicSetPosition(Position(0, 4)), 0, PLAYER_ERROR_POSITION);
+    for (auto set : {api.SetVolume, api.MusicSetAmplify, api.MusicSetPanSep}) {
+        EXPECT_CODE(set(101), 0, PLAYER_ERROR_ILLPARAM);
+        EXPECT_CODE(set(100), 1, PLAYER_OK); // 0 to 100, both ends included
+    }
+    EXPECT_CODE(api.MusicSetPositionScaler(0), 0, PLAYER_ERROR_ILLPARAM);
 
     const uint32_t sync = api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0);
     EXPECT_NE(sync, 0u);
@@ -91,17 +81,14 @@ TEST(PlayerErrors, EveryFailureSetsItsCodeAndSuccessClearsIt) {
     const uint32_t kept = api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0);
     api.MusicFree();
     EXPECT_EQ(api.ErrorGetCode(), PLAYER_OK);
-    EXPECT_EQ(api.MusicRemoveSync(kept), 0);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_HANDLE);
-    EXPECT_EQ(api.MusicGetName(), nullptr);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_NOMUSIC);
+    EXPECT_CODE(api.MusicRemoveSync(kept), 0, PLAYER_ERROR_HANDLE);
+    EXPECT_CODE(api.MusicGetName(), nullptr, PLAYER_ERROR_NOMUSIC);
 
     api.Free();
     EXPECT_EQ(api.ErrorGetCode(), PLAYER_OK);
     api.Free(); // twice is harmless
     EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_INIT);
-    EXPECT_EQ(api.MusicDecode(nullptr, 16), 0u);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_INIT);
+    EXPECT_CODE(api.MusicDecode(nullptr, 16), 0u, PLAYER_ERROR_INIT);
     EXPECT_EQ(api.Init(DEVICE_NONE, TEST_RATE, 0), 1) << "a freed player starts again";
     api.Free();
     ClosePlayer(&api);
@@ -117,8 +104,7 @@ TEST_F(PlayerApiTest, DescribesTheLoadedMusic) {
     EXPECT_EQ(api.MusicGetLength(1), 1u);
     EXPECT_EQ(api.MusicIsActive(), ACTIVE_STOPPED);
     EXPECT_STREQ(api.GetDeviceDescription(DEVICE_NONE), "No sound");
-    EXPECT_EQ(api.GetDeviceDescription(7), nullptr);
-    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_DEVICE);
+    EXPECT_CODE(api.GetDeviceDescription(7), nullptr, PLAYER_ERROR_DEVICE);
 }
 
 // Length 0 takes the size from the module's own structure: the same music as with the exact
@@ -131,23 +117,24 @@ TEST_F(PlayerApiTest, LoadsFromMemoryWithoutLengthAndFromAFile) {
 
     std::vector<uint8_t> block(100 + moduleBytes.size() + 100, 0xEE);
     std::copy(moduleBytes.begin(), moduleBytes.end(), block.begin() + 100);
-    ASSERT_EQ(api.MusicLoad(1, block.data(), 100, 0, 0), 1);
-    api.MusicPlay();
-    EXPECT_EQ(Decode(2 * ROWS * ROW_FRAMES), reference);
-    ASSERT_EQ(api.MusicLoad(1, block.data(), 100, uint32_t(moduleBytes.size()), 0), 1);
-    api.MusicPlay();
-    EXPECT_EQ(Decode(2 * ROWS * ROW_FRAMES), reference);
-
     char path[] = "/tmp/player_test_XXXXXX";
     const int file = mkstemp(path);
     ASSERT_GE(file, 0);
     ASSERT_EQ(write(file, block.data(), block.size()), ssize_t(block.size()));
     close(file);
-    const bool loaded = api.MusicLoad(0, path, 100, uint32_t(moduleBytes.size()), 0) == 1;
+    const uint32_t size = uint32_t(moduleBytes.size());
+    const struct {
+        int32_t fromMemory;
+        const void *source;
+        uint32_t length;
+    } loads[] = {{1, block.data(), 0}, {1, block.data(), size}, {0, path, size}};
+    for (const auto &load : loads) {
+        ASSERT_EQ(api.MusicLoad(load.fromMemory, load.source, 100, load.length, 0), 1)
+            << api.ErrorGetCode() << " length " << load.length;
+        api.MusicPlay();
+        EXPECT_EQ(Decode(2 * ROWS * ROW_FRAMES), reference) << "length " << load.length;
+    }
     unlink(path);
-    ASSERT_TRUE(loaded) << api.ErrorGetCode();
-    api.MusicPlay();
-    EXPECT_EQ(Decode(2 * ROWS * ROW_FRAMES), reference);
 }
 
 // The paused stretch is silent and fires nothing; the rest is exactly the uninterrupted music.

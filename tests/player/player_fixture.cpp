@@ -26,33 +26,9 @@ std::string OpenPlayer(PlayerApi *api) {
     if (api->library == nullptr)
         return dlerror();
     std::string missing;
-    void *l = api->library;
-    Resolve(l, "BASSMOD_ErrorGetCode", &api->ErrorGetCode, &missing);
-    Resolve(l, "BASSMOD_Free", &api->Free, &missing);
-    Resolve(l, "BASSMOD_GetCPU", &api->GetCPU, &missing);
-    Resolve(l, "BASSMOD_GetDeviceDescription", &api->GetDeviceDescription, &missing);
-    Resolve(l, "BASSMOD_GetVersion", &api->GetVersion, &missing);
-    Resolve(l, "BASSMOD_GetVolume", &api->GetVolume, &missing);
-    Resolve(l, "BASSMOD_Init", &api->Init, &missing);
-    Resolve(l, "BASSMOD_MusicFree", &api->MusicFree, &missing);
-    Resolve(l, "BASSMOD_MusicGetLength", &api->MusicGetLength, &missing);
-    Resolve(l, "BASSMOD_MusicGetName", &api->MusicGetName, &missing);
-    Resolve(l, "BASSMOD_MusicGetPosition", &api->MusicGetPosition, &missing);
-    Resolve(l, "BASSMOD_MusicIsActive", &api->MusicIsActive, &missing);
-    Resolve(l, "BASSMOD_MusicLoad", &api->MusicLoad, &missing);
-    Resolve(l, "BASSMOD_MusicPause", &api->MusicPause, &missing);
-    Resolve(l, "BASSMOD_MusicPlay", &api->MusicPlay, &missing);
-    Resolve(l, "BASSMOD_MusicPlayEx", &api->MusicPlayEx, &missing);
-    Resolve(l, "BASSMOD_MusicRemoveSync", &api->MusicRemoveSync, &missing);
-    Resolve(l, "BASSMOD_MusicSetAmplify", &api->MusicSetAmplify, &missing);
-    Resolve(l, "BASSMOD_MusicSetPanSep", &api->MusicSetPanSep, &missing);
-    Resolve(l, "BASSMOD_MusicSetPosition", &api->MusicSetPosition, &missing);
-    Resolve(l, "BASSMOD_MusicSetPositionScaler", &api->MusicSetPositionScaler, &missing);
-    Resolve(l, "BASSMOD_MusicSetSync", &api->MusicSetSync, &missing);
-    Resolve(l, "BASSMOD_MusicStop", &api->MusicStop, &missing);
-    Resolve(l, "BASSMOD_SetVolume", &api->SetVolume, &missing);
-    Resolve(l, "BASSMOD_MusicDecode", &api->MusicDecode, &missing);
-    Resolve(l, "BASSMOD_MusicGetFrame", &api->MusicGetFrame, &missing);
+#define PLAYER_RESOLVE(name) Resolve(api->library, "BASSMOD_" #name, &api->name, &missing);
+    PLAYER_EXPORTS(PLAYER_RESOLVE)
+#undef PLAYER_RESOLVE
     return missing.empty() ? "" : "missing exports:" + missing;
 }
 

@@ -10,34 +10,19 @@
 #include <string>
 #include <vector>
 
+#define PLAYER_EXPORTS(X)                                                                          \
+    X(ErrorGetCode)                                                                                \
+    X(Free) X(GetCPU) X(GetDeviceDescription) X(GetVersion) X(GetVolume) X(Init) X(MusicFree)      \
+        X(MusicGetLength) X(MusicGetName) X(MusicGetPosition) X(MusicIsActive) X(MusicLoad)        \
+            X(MusicPause) X(MusicPlay) X(MusicPlayEx) X(MusicRemoveSync) X(MusicSetAmplify)        \
+                X(MusicSetPanSep) X(MusicSetPosition) X(MusicSetPositionScaler) X(MusicSetSync)    \
+                    X(MusicStop) X(SetVolume) X(MusicDecode) X(MusicGetFrame)
+
 struct PlayerApi {
     void *library = nullptr;
-    BASSMOD_ErrorGetCode_t ErrorGetCode;
-    BASSMOD_Free_t Free;
-    BASSMOD_GetCPU_t GetCPU;
-    BASSMOD_GetDeviceDescription_t GetDeviceDescription;
-    BASSMOD_GetVersion_t GetVersion;
-    BASSMOD_GetVolume_t GetVolume;
-    BASSMOD_Init_t Init;
-    BASSMOD_MusicFree_t MusicFree;
-    BASSMOD_MusicGetLength_t MusicGetLength;
-    BASSMOD_MusicGetName_t MusicGetName;
-    BASSMOD_MusicGetPosition_t MusicGetPosition;
-    BASSMOD_MusicIsActive_t MusicIsActive;
-    BASSMOD_MusicLoad_t MusicLoad;
-    BASSMOD_MusicPause_t MusicPause;
-    BASSMOD_MusicPlay_t MusicPlay;
-    BASSMOD_MusicPlayEx_t MusicPlayEx;
-    BASSMOD_MusicRemoveSync_t MusicRemoveSync;
-    BASSMOD_MusicSetAmplify_t MusicSetAmplify;
-    BASSMOD_MusicSetPanSep_t MusicSetPanSep;
-    BASSMOD_MusicSetPosition_t MusicSetPosition;
-    BASSMOD_MusicSetPositionScaler_t MusicSetPositionScaler;
-    BASSMOD_MusicSetSync_t MusicSetSync;
-    BASSMOD_MusicStop_t MusicStop;
-    BASSMOD_SetVolume_t SetVolume;
-    BASSMOD_MusicDecode_t MusicDecode;
-    BASSMOD_MusicGetFrame_t MusicGetFrame;
+#define PLAYER_MEMBER(name) BASSMOD_##name##_t name;
+    PLAYER_EXPORTS(PLAYER_MEMBER)
+#undef PLAYER_MEMBER
 };
 
 // Opens the library and resolves every export; an empty string on success, else the reason.

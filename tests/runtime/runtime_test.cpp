@@ -1,62 +1,218 @@
-#include "display/window.h"
-#include "runtime/clock.h"
+// The runtime services the show stands on: heaps, numbered objects, files, libraries,
+// strings and the random generator.
 #include "runtime/files.h"
 #include "runtime/heap.h"
 #include "runtime/libraries.h"
+#include "runtime/numbers.h"
 #include "runtime/random.h"
-#include "runtime/runtime.h"
 #include "runtime/strings.h"
-#include "runtime/virtual_clock.h"
 
-#include <cstring>
-#include <dlfcn.h>
-#include <fcntl.h>
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
 #include <string>
-#include <vector>
+#include <sys/stat.h>
+#include <unistd.h>
 
-TEST(Clock, DifferencesStayRightAcrossTheWrap) {
-    VirtualClockSetReadCost(0);
-    VirtualClockSet(0xFFFFFFF0u);
-    uint32_t before = TickMs();
-    PauseMs(20);
-    uint32_t after = TickMs();
-    EXPECT_LT(after, before); // the counter did wrap
-    EXPECT_EQ(after - before, 20u);
+namespace {
+
+// Fresh heaps and string buffer around each test, as RuntimeStart would leave them.
+class RuntimeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        MainHeap = HeapCreate(4000);
+        ListHeap = HeapCreate(1024);
+        ASSERT_TRUE(MainHeap && ListHeap);
+        ASSERT_EQ(StringBufferInit(), 1);
+        StringCut = 0;
+    }
+    void TearDown() override {
+        HeapDestroy(ListHeap);
+        HeapDestroy(MainHeap);
+        ListHeap = MainHeap = nullptr;
+        StringBuffer = StringTop = nullptr;
+    }
+};
+
+TEST_F(RuntimeTest, HeapsRefuseForeignBlocksAndListsUnlinkFromAnywhere) {
+    Heap *other = HeapCreate(0);
+    void *foreign = HeapAlloc(other, 0, 16);
+    EXPECT_EQ(HeapFree(MainHeap, foreign), 0);
+    EXPECT_EQ(HeapBlockCount(other), 1u);
+    EXPECT_EQ(HeapFree(other, foreign), 1);
+    HeapDestroy(other);
+
+    ObjectNode *list = nullptr;
+    void *a = ListAdd(&list, 8), *b = ListAdd(&list, 8), *c = ListAdd(&list, 8);
+    ListRemove(&list, b); // from the middle: a's link back must now lead to c
+    EXPECT_EQ(ListFirst(list), c);
+    EXPECT_EQ(ListNext(c), a);
+    ListRemove(&list, a);
+    EXPECT_EQ(ListFirst(list), c);
+    EXPECT_EQ(ListNext(c), nullptr);
+    ListRemove(&list, c);
+    EXPECT_EQ(ListFirst(list), nullptr);
+    EXPECT_EQ(ListHolds(list, a), 0);
 }
 
-TEST(Runtime, StartSetsUpEverythingAndEndClosesWhatIsLeft) {
-    VirtualClockSetReadCost(0);
-    VirtualClockSet(0xABCD1234u);
-    StringCut = 1;
-    ASSERT_EQ(RuntimeStart(WindowRuntimeInit), RUNTIME_READY);
-    ASSERT_TRUE(MainHeap && ListHeap && StringBuffer);
+// A new file is created private; anything already at the name (a stale file, even our own,
+// a planted link or fifo) and a relative name are refused, and left alone.
+TEST_F(RuntimeTest, FilesAreCreatedPrivateAndNeverThroughAPlantedName) {
+    ASSERT_EQ(FileTableInit(), 1);
+    char pattern[] = "/tmp/tolvmarka-files-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string dir = pattern, ours = dir + "/ours", link = dir + "/link",
+                      fifo = dir + "/fifo", target = dir + "/target", stale = dir + "/stale";
+    std::ofstream(stale) << "stale";
+    std::ofstream(target) << "keep";
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+
+    ASSERT_NE(FileCreate(0, ours.c_str()), 0);
+    EXPECT_EQ(FileWriteData("new", 3), 1);
+    FileClose(0);
+    struct stat st;
+    ASSERT_EQ(stat(ours.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, 3);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    for (const std::string &planted : {stale, link, fifo, std::string("relative")}) {
+        EXPECT_EQ(FileCreate(0, planted.c_str()), 0) << planted;
+        EXPECT_EQ(FileWriteData("x", 1), 0) << "no current file after " << planted;
+    }
+    std::string kept, staleText;
+    std::ifstream(target) >> kept;
+    std::ifstream(stale) >> staleText;
+    EXPECT_EQ(kept, "keep");
+    EXPECT_EQ(staleText, "stale");
+    EXPECT_EQ(FileDelete(ours.c_str()), 1);
+    EXPECT_EQ(FileDelete(ours.c_str()), 0);
+    FileCloseAll();
+    EXPECT_EQ(system(("rm -rf '" + dir + "'").c_str()), 0);
+}
+
+TEST(TempPath, AbsoluteTmpdirElseTmpWithASlashAndAtMost255Characters) {
+    const std::string fits = "/" + std::string(253, 'd'); // 255 with the slash
+    const struct {
+        std::string tmpdir, path;
+    } cases[] = {{"/var/tmp", "/var/tmp/"}, {"/scratch/", "/scratch/"},
+                 {"relative", "/tmp/"},     {"", "/tmp/"},
+                 {fits, fits + "/"},        {fits + "d", ""}};
+    for (const auto &c : cases) {
+        setenv("TMPDIR", c.tmpdir.c_str(), 1);
+        EXPECT_EQ(TempPathQuery(), int32_t(c.path.size())) << c.tmpdir;
+        EXPECT_EQ(TempPath, c.path);
+    }
+    unsetenv("TMPDIR");
+}
+
+std::string Unloaded; // probe ids in the order they were unloaded
+
+intptr_t OpenProbe(int32_t number, const char *path) {
+    intptr_t result = LibraryOpen(number, path);
+    intptr_t name = number == OBJECT_ANY ? result : number;
+    auto setLog =
+        reinterpret_cast<void (*)(void (*)(int))>(LibrarySymbol(name, "ProbeSetUnloadLog"));
+    if (setLog)
+        setLog([](int id) { Unloaded += char(id); });
+    return name;
+}
+
+int Id(intptr_t number) {
+    auto id = reinterpret_cast<int (*)()>(LibrarySymbol(number, "ProbeId"));
+    return id ? id() : 0;
+}
+
+// Reopening a number unloads its old library; closing all takes the unnumbered ones newest
+// first, then the numbers from the top.
+TEST_F(RuntimeTest, LibrariesAreFoundByNumberAndClosedInTheirOrder) {
+    ASSERT_EQ(LibraryTableInit(), 1);
+    Unloaded.clear();
+    OpenProbe(0, PROBE_A);
+    EXPECT_EQ(Id(0), 'A');
+    OpenProbe(0, PROBE_B);
+    EXPECT_EQ(Unloaded, "A");
+    EXPECT_EQ(Id(0), 'B');
+    EXPECT_EQ(LibraryOpen(0, "/nonexistent.so"), 0);
+    EXPECT_EQ(Id(0), 'B') << "a failed open keeps the old library";
+    EXPECT_EQ(LibrarySymbol(0, "NoSuchExport"), nullptr);
+    OpenProbe(12, PROBE_A);
+    intptr_t any = OpenProbe(OBJECT_ANY, PROBE_C);
+    EXPECT_EQ(Id(any), 'C');
+    Unloaded.clear();
+    LibraryCloseAll();
+    EXPECT_EQ(Unloaded, "CAB");
+    EXPECT_EQ(LibrarySymbol(0, "ProbeId"), nullptr);
+}
+
+// The examples the string operations are defined by; a write that does not fit is cut
+// with its NUL on the buffer's last byte.
+TEST_F(RuntimeTest, StringOperations) {
+    const struct {
+        const char *text;
+        int32_t start, length;
+        const char *mid;
+    } mids[] = {{"ABC", 0, 2, "AB"}, {"ABC", 1, 2, "AB"}, {"ABC", 2, 1, "B"},
+                {"ABC", 3, 5, "C"},  {"ABC", 4, 1, ""},   {"ABC", 1, 0, ""}};
+    for (const auto &m : mids) {
+        char *start = StringTop;
+        EXPECT_EQ(StrMid(m.text, m.start, m.length), 1);
+        EXPECT_STREQ(start, m.mid) << m.text << " " << m.start << " " << m.length;
+        StringTop = start;
+    }
+    const struct {
+        const char *text;
+        int32_t value;
+    } numbers[] = {{"  -12abc", -12}, {"+7", 7}, {"x1", 0}, {nullptr, 0}, {"4294967297", 1}};
+    for (const auto &n : numbers)
+        EXPECT_EQ(StrToInt(n.text), n.value) << (n.text ? n.text : "null");
+    char *start = StringTop;
+    StrFromInt(-2147483647 - 1);
+    StrAppend("|");
+    StrSpaces(2);
+    EXPECT_STREQ(start, "-2147483648|  ");
+    EXPECT_EQ(StrLen(start), 14);
+    EXPECT_EQ(StrEqual(start, "-2147483648|  "), 1);
+    char *stored = nullptr;
+    EXPECT_EQ(StrStore(&stored, start), 1);
+    EXPECT_EQ(StringTop, start);
+    EXPECT_STREQ(stored, "-2147483648|  ");
+    StrFree(stored);
+
+    StrSpaces(STRING_BUFFER_SIZE - 10);
     EXPECT_EQ(StringCut, 0);
-    EXPECT_EQ(StringTop, StringBuffer);
-    EXPECT_EQ(std::vector<char>(StringBuffer, StringBuffer + STRING_BUFFER_SIZE),
-              std::vector<char>(STRING_BUFFER_SIZE, 0));
-    EXPECT_EQ(FileTable.capacity, 10);
-    EXPECT_EQ(LibraryTable.capacity, 10);
-    uint32_t seeded[RANDOM_ENTRIES][2];
-    memcpy(seeded, RandomTable, sizeof seeded);
-    RandomSeed(0xABCD1234u); // the tick count at start
-    EXPECT_EQ(memcmp(seeded, RandomTable, sizeof seeded), 0);
-
-    char dir[] = "/tmp/tolvmarka-runtime-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    std::string path = std::string(dir) + "/left-open";
-    intptr_t file = FileCreate(3, path.c_str());
-    ASSERT_NE(file, 0);
-    ASSERT_NE(LibraryOpen(0, PROBE_A), 0);
-    ASSERT_NE(LibraryOpen(OBJECT_ANY, PROBE_B), 0);
-
-    RuntimeEnd(WindowCloseAll);
-    EXPECT_EQ(fcntl(int(file - 1), F_GETFD), -1);
-    EXPECT_EQ(dlopen(PROBE_A, RTLD_NOW | RTLD_NOLOAD), nullptr);
-    EXPECT_EQ(dlopen(PROBE_B, RTLD_NOW | RTLD_NOLOAD), nullptr);
-    EXPECT_EQ(ListHeap, nullptr);
-    EXPECT_NE(MainHeap, nullptr); // the common exit destroys it after RuntimeEnd
-    MainHeapDestroy();
-    EXPECT_EQ(MainHeap, nullptr);
-    EXPECT_EQ(system(("rm -rf '" + std::string(dir) + "'").c_str()), 0);
+    EXPECT_EQ(StrAppend("0123456789"), 0);
+    EXPECT_EQ(StringCut, 1);
+    EXPECT_EQ(StringTop, StringBuffer + STRING_BUFFER_SIZE - 1);
+    EXPECT_EQ(*StringTop, '\0');
 }
+
+TEST(Numbers, RandomDrawsAndTruncation) {
+    RandomSeed(0);
+    uint64_t first = RandomNext();
+    RandomSeed(0);
+    EXPECT_EQ(RandomNext(), first);
+    RandomSeed(1);
+    EXPECT_NE(RandomNext(), first);
+    RandomSeed(0x2B1Du);
+    int seen[4] = {};
+    for (int i = 0; i < 4000; i++) {
+        int32_t draw = RandomInt(3);
+        ASSERT_GE(draw, 0);
+        ASSERT_LE(draw, 3);
+        seen[draw]++;
+    }
+    for (int count : seen)
+        EXPECT_GT(count, 800) << "both ends of the range are reached, evenly";
+    EXPECT_EQ(RandomInt(-1), INT32_MIN);
+    const struct {
+        float value;
+        int32_t truncated;
+    } cases[] = {{2.9f, 2}, {-2.9f, -2}, {2147483648.0f, INT32_MIN}, {NAN, INT32_MIN}};
+    for (const auto &c : cases)
+        EXPECT_EQ(TruncToInt(c.value), c.truncated) << c.value;
+}
+
+} // namespace

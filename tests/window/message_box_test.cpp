@@ -32,18 +32,6 @@ class MessageBox : public ::testing::Test {
     }
 };
 
-TEST_F(MessageBox, WithoutWindowsNothingIsDisabledAndTheAnswerComesBack) {
-    for (int32_t answer : {int32_t(IDYES), int32_t(IDNO), 0}) {
-        HeadlessSetBoxAnswer(answer);
-        EXPECT_EQ(ShowMessage("Tolvmarka", "Fullscreen", MB_YESNO), answer);
-        EXPECT_EQ(HeadlessLastBoxOwner(), NativeWindow(0));
-        EXPECT_STREQ(HeadlessLastBoxCaption(), "Tolvmarka");
-        EXPECT_STREQ(HeadlessLastBoxText(), "Fullscreen");
-        EXPECT_EQ(HeadlessLastBoxFlags(), uint32_t(MB_YESNO));
-    }
-    EXPECT_EQ(DisabledWindowList, nullptr);
-}
-
 struct DuringBox {
     NativeWindow enabled, disabled, hidden;
     std::vector<DisabledWindow> list;

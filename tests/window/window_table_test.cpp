@@ -28,10 +28,6 @@ int32_t RecordingHook(NativeWindow window, uint32_t message, uint32_t wParam, ui
     return message == WM_SIZE ? HookResult : HOOK_CONTINUE;
 }
 
-std::string ClassOf(intptr_t number) {
-    return "WindowClass_" + std::to_string(long(number));
-}
-
 void Rect(NativeWindow window, int32_t *x, int32_t *y, int32_t *w, int32_t *h) {
     PlatformWindowRect(window, x, y, w, h);
 }
@@ -58,35 +54,6 @@ class WindowRuntime : public ::testing::Test {
     }
 };
 
-TEST_F(WindowRuntime, TableGrowsAndUnnumberedWindowsLiveInListNodes) {
-    EXPECT_TRUE(PlatformClassRegistered("TemplateClass"));
-    EXPECT_EQ(WindowTable.capacity, 10);
-    EXPECT_NE(ObjectFind(&WindowTable, 10), nullptr); // the number equal to the capacity too
-    EXPECT_EQ(WindowTable.extraRecords, 2);
-
-    intptr_t high = WindowOpen(12, 0, 0, 50, 50, WS_POPUP, "high");
-    ASSERT_NE(high, 0);
-    EXPECT_EQ(WindowTable.capacity, 42);
-    EXPECT_EQ(WindowHandle(12), NativeWindow(high));
-
-    size_t nodes = HeapBlockCount(ListHeap);
-    intptr_t any = WindowOpen(WINDOW_ANY, 0, 0, 50, 50, WS_POPUP, "any");
-    ASSERT_NE(any, 0);
-    EXPECT_EQ(HeapBlockCount(ListHeap), nodes + 1);
-    EXPECT_TRUE(ListHolds(WindowTable.list, reinterpret_cast<void *>(any)));
-    WindowRecord *record = reinterpret_cast<WindowRecord *>(any);
-    EXPECT_EQ(WindowHandle(any), record->handle);
-    EXPECT_EQ(CurrentWindow, record->handle);
-    EXPECT_EQ(record->accelCount, 2);
-    EXPECT_STREQ(PlatformWindowClass(record->handle), ClassOf(any).c_str());
-    EXPECT_TRUE(PlatformClassRegistered(ClassOf(any).c_str()));
-
-    WindowClose(any);
-    EXPECT_EQ(HeapBlockCount(ListHeap), nodes);
-    EXPECT_FALSE(PlatformClassRegistered(ClassOf(any).c_str()));
-    EXPECT_EQ(WindowHandle(any), NativeWindow(0));
-}
-
 TEST_F(WindowRuntime, ReopeningANumberReplacesItsWindowAndAFailedOpenKeepsTheClass) {
     SetWindowHook(RecordingHook);
     intptr_t first = WindowOpen(0, 0, 0, 64, 64, WS_POPUP, "first");
@@ -108,43 +75,6 @@ TEST_F(WindowRuntime, ReopeningANumberReplacesItsWindowAndAFailedOpenKeepsTheCla
     EXPECT_EQ(WindowOpen(WINDOW_ANY, 0, 0, 64, 64, WS_POPUP, "fails"), 0);
 }
 
-TEST_F(WindowRuntime, FlagsBecomeTheStyle) {
-    struct Case {
-        uint32_t flags, style;
-    } cases[] = {
-        {0, WS_CAPTION | WS_VISIBLE},
-        {WF_HIDDEN, WS_CAPTION},
-        {WF_CENTRE_SCREEN | WF_CENTRE_ACTIVE, WS_CAPTION | WS_VISIBLE},
-        {WF_CENTRE_SCREEN | WF_HIDDEN, WS_CAPTION},
-        {WS_POPUP, WS_POPUP | WS_VISIBLE},
-        {WS_POPUP | WF_HIDDEN, WS_POPUP},
-        {WS_SYSMENU, WS_SYSMENU | WS_VISIBLE}, // something is left: no caption added
-        {WS_CAPTION | WS_SYSMENU, WS_CAPTION | WS_SYSMENU | WS_VISIBLE},
-    };
-    for (const Case &c : cases) {
-        ASSERT_NE(WindowOpen(1, 0, 0, 40, 30, c.flags, "flags"), 0);
-        EXPECT_EQ(PlatformWindowStyle(WindowHandle(1)), c.style) << std::hex << c.flags;
-        EXPECT_EQ(PlatformIsWindowVisible(WindowHandle(1)), (c.style & WS_VISIBLE) != 0);
-    }
-}
-
-TEST_F(WindowRuntime, OuterSizeHoldsTheClientArea) {
-    WindowOpen(0, 0, 0, 640, 480, WS_CAPTION | WS_SYSMENU, "captioned");
-    int32_t x, y, w, h;
-    Rect(WindowHandle(0), &x, &y, &w, &h);
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 0);
-    EXPECT_EQ(w, 640 + 3 + 3);
-    EXPECT_EQ(h, 480 + 3 + 19 + 3);
-    EXPECT_EQ(ClientWidth(), 640);
-    EXPECT_EQ(ClientHeight(), 480);
-
-    WindowOpen(1, 0, 0, 640, 480, WS_POPUP, "bare");
-    Rect(WindowHandle(1), &x, &y, &w, &h);
-    EXPECT_EQ(w, 640);
-    EXPECT_EQ(h, 480);
-}
-
 TEST_F(WindowRuntime, ScreenCentringHalvesWithShiftsAndClamps) {
     int32_t x, y, w, h;
     WindowOpen(0, 7, 7, 301, 201, WS_POPUP | WF_CENTRE_SCREEN, "odd");
@@ -163,27 +93,6 @@ TEST_F(WindowRuntime, ScreenCentringHalvesWithShiftsAndClamps) {
     EXPECT_EQ(x, 0); // 801 >> 1 minus min(1000, 801) >> 1
     EXPECT_EQ(y, 300 - 50);
     EXPECT_EQ(w, 1000);
-}
-
-TEST_F(WindowRuntime, ActiveCentringWinsOverScreenAndNeverGoesNegative) {
-    int32_t x, y, w, h;
-    WindowOpen(0, 500, 400, 200, 100, WS_POPUP, "active");
-    WindowOpen(1, 0, 0, 100, 50, WS_POPUP | WF_CENTRE_ACTIVE | WF_CENTRE_SCREEN, "over");
-    Rect(WindowHandle(1), &x, &y, &w, &h);
-    EXPECT_EQ(x, 500 - 50 + 100);
-    EXPECT_EQ(y, 400 - 25 + 50);
-
-    WindowOpen(0, 10, 10, 100, 100, WS_POPUP, "corner");
-    WindowOpen(1, 0, 0, 300, 300, WS_POPUP | WF_CENTRE_ACTIVE, "big");
-    Rect(WindowHandle(1), &x, &y, &w, &h);
-    EXPECT_EQ(x, 0);
-    EXPECT_EQ(y, 0);
-
-    WindowCloseAll(); // no active window: the screen's middle
-    WindowOpen(1, 0, 0, 100, 50, WS_POPUP | WF_CENTRE_ACTIVE, "alone");
-    Rect(WindowHandle(1), &x, &y, &w, &h);
-    EXPECT_EQ(x, 400 - 50);
-    EXPECT_EQ(y, 300 - 25);
 }
 
 TEST_F(WindowRuntime, ProcedureRecordsStateThenHookThenOwnHandling) {
@@ -278,51 +187,6 @@ TEST_F(WindowRuntime, PollTakesOneMessageAndKeepsStateWhenIdle) {
     EXPECT_EQ(calls, 2); // its WM_SIZE at creation, then the message
     PlatformDestroyWindow(foreign);
     PlatformUnregisterClass("Foreign");
-}
-
-TEST_F(WindowRuntime, TabAndShiftTabBecomeFocusCommandsOfTheActiveWindow) {
-    WindowOpen(0, 0, 0, 64, 64, WS_POPUP, "keys");
-    NativeWindow window = WindowHandle(0);
-    Drain();
-    SetWindowHook(RecordingHook);
-    auto commands = [] {
-        std::vector<uint32_t> seen;
-        for (const Seen &s : HookLog)
-            if (s.message == WM_COMMAND)
-                seen.push_back(s.wParam);
-        HookLog.clear();
-        return seen;
-    };
-
-    PlatformPostMessage(window, WM_KEYDOWN, VK_TAB, 1);
-    EXPECT_EQ(WindowPoll(), WM_KEYDOWN);
-    EXPECT_EQ(WindowPoll(), EVENT_NONE); // translated: no WM_CHAR
-    EXPECT_EQ(commands(), std::vector<uint32_t>{WM_COMMAND_ACCEL | CMD_FOCUS_NEXT});
-
-    PlatformPostMessage(window, WM_KEYDOWN, VK_SHIFT, 1);
-    PlatformPostMessage(window, WM_KEYDOWN, VK_TAB, 1);
-    PlatformPostMessage(window, WM_KEYUP, VK_SHIFT, 1);
-    PlatformPostMessage(window, WM_KEYDOWN, VK_TAB, 1);
-    Drain();
-    EXPECT_EQ(commands(), (std::vector<uint32_t>{WM_COMMAND_ACCEL | CMD_FOCUS_PREV,
-                                                 WM_COMMAND_ACCEL | CMD_FOCUS_NEXT}));
-
-    // Control+Tab matches no entry: the key goes on and types its character.
-    PlatformPostMessage(window, WM_KEYDOWN, VK_CONTROL, 1);
-    PlatformPostMessage(window, WM_KEYDOWN, VK_TAB, 1);
-    EXPECT_EQ(WindowPoll(), WM_KEYDOWN);
-    EXPECT_EQ(WindowPoll(), WM_KEYDOWN);
-    EXPECT_EQ(WindowPoll(), WM_CHAR);
-    EXPECT_EQ(LastMessageParam(), uint32_t(VK_TAB));
-    EXPECT_TRUE(commands().empty());
-    PlatformPostMessage(window, WM_KEYUP, VK_CONTROL, 1);
-    Drain();
-
-    // Without an active runtime window nothing is translated.
-    PlatformSetActiveWindow(0);
-    PlatformPostMessage(window, WM_KEYDOWN, VK_TAB, 1);
-    Drain();
-    EXPECT_TRUE(commands().empty());
 }
 
 TEST_F(WindowRuntime, CloseActivatesTheOwnerAndCloseAllKeepsItsOrder) {
