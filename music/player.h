@@ -29,7 +29,8 @@ int PlayerInstall(int32_t device);
 // Creates the file as PLAYER_FILE and writes the embedded library into it whole; 0 when that
 // fails, with everything it made removed.
 int PlayerFileWrite();
-// The name to load the written file by, at StringTop; PLAYER_FILE must still be open.
+// The name to load the written file by, at StringTop; PLAYER_FILE must still be open (a
+// flavour whose loader cannot open a file held for writing closes it here).
 const char *PlayerFileLoadPath();
 // The file's name at StringTop ("/proc/self/fd/N/bassmod.dll" through the folder's
 // descriptor), or null when there is no file place or the name was cut.

@@ -32,6 +32,8 @@ int PlayerFileWrite() {
     return 0;
 }
 
+// The system's loader cannot open a file that is still open for writing: closed first.
 const char *PlayerFileLoadPath() {
+    FileClose(PLAYER_FILE);
     return PlayerFilePath();
 }

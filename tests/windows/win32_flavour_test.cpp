@@ -1,24 +1,36 @@
 // The Win32 flavour's own behaviour: system heaps, files with the system's sharing rules,
 // the library loader, and the window runtime on real Win32 windows and messages.
 #include "display/window.h"
-#include "heaps_fixture.h"
 #include "runtime/files.h"
+#include "runtime/heap.h"
 #include "runtime/libraries.h"
+#include "runtime/strings.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 
 namespace {
 
-class Win32Test : public HeapsTest {
+// Fresh heaps, string buffer and tables around each test, as RuntimeStart would leave them.
+class Win32Test : public ::testing::Test {
   protected:
     void SetUp() override {
-        HeapsTest::SetUp();
+        MainHeap = HeapCreate(4000);
+        ListHeap = HeapCreate(1024);
+        ASSERT_TRUE(MainHeap && ListHeap);
+        ASSERT_EQ(StringBufferInit(), 1);
         ASSERT_EQ(FileTableInit(), 1);
         ASSERT_EQ(LibraryTableInit(), 1);
+    }
+    void TearDown() override {
+        HeapDestroy(ListHeap);
+        HeapDestroy(MainHeap);
+        ListHeap = MainHeap = nullptr;
+        StringBuffer = StringTop = nullptr;
     }
 };
 
