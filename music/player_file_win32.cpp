@@ -5,7 +5,6 @@
 #include "music/player.h"
 #include "runtime/strings.h"
 
-
 const char *PlayerFilePath() {
     StringCut = 0;
     char *start = StringTop;

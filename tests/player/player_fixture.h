@@ -12,7 +12,8 @@
 
 #define PLAYER_EXPORTS(X)                                                                          \
     X(ErrorGetCode)                                                                                \
-    X(Free) X(GetCPU) X(GetDeviceDescription) X(GetVersion) X(GetVolume) X(Init) X(MusicFree)      \
+    X(Free)                                                                                        \
+    X(GetCPU) X(GetDeviceDescription) X(GetVersion) X(GetVolume) X(Init) X(MusicFree)              \
         X(MusicGetLength) X(MusicGetName) X(MusicGetPosition) X(MusicIsActive) X(MusicLoad)        \
             X(MusicPause) X(MusicPlay) X(MusicPlayEx) X(MusicRemoveSync) X(MusicSetAmplify)        \
                 X(MusicSetPanSep) X(MusicSetPosition) X(MusicSetPositionScaler) X(MusicSetSync)    \
