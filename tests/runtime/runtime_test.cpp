@@ -6,6 +6,7 @@
 #include "runtime/numbers.h"
 #include "runtime/random.h"
 #include "runtime/strings.h"
+#include "tests/support/heaps_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -19,23 +20,7 @@
 
 namespace {
 
-// Fresh heaps and string buffer around each test, as RuntimeStart would leave them.
-class RuntimeTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        MainHeap = HeapCreate(4000);
-        ListHeap = HeapCreate(1024);
-        ASSERT_TRUE(MainHeap && ListHeap);
-        ASSERT_EQ(StringBufferInit(), 1);
-        StringCut = 0;
-    }
-    void TearDown() override {
-        HeapDestroy(ListHeap);
-        HeapDestroy(MainHeap);
-        ListHeap = MainHeap = nullptr;
-        StringBuffer = StringTop = nullptr;
-    }
-};
+using RuntimeTest = HeapsTest;
 
 TEST_F(RuntimeTest, HeapsRefuseForeignBlocksAndListsUnlinkFromAnywhere) {
     Heap *other = HeapCreate(0);

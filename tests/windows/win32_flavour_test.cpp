@@ -2,35 +2,23 @@
 // the library loader, and the window runtime on real Win32 windows and messages.
 #include "display/window.h"
 #include "runtime/files.h"
-#include "runtime/heap.h"
 #include "runtime/libraries.h"
-#include "runtime/strings.h"
+#include "tests/support/heaps_fixture.h"
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
 #include <cstring>
-#include <gtest/gtest.h>
 #include <string>
 
 namespace {
 
-// Fresh heaps, string buffer and tables around each test, as RuntimeStart would leave them.
-class Win32Test : public ::testing::Test {
+class Win32Test : public HeapsTest {
   protected:
     void SetUp() override {
-        MainHeap = HeapCreate(4000);
-        ListHeap = HeapCreate(1024);
-        ASSERT_TRUE(MainHeap && ListHeap);
-        ASSERT_EQ(StringBufferInit(), 1);
+        HeapsTest::SetUp();
         ASSERT_EQ(FileTableInit(), 1);
         ASSERT_EQ(LibraryTableInit(), 1);
-    }
-    void TearDown() override {
-        HeapDestroy(ListHeap);
-        HeapDestroy(MainHeap);
-        ListHeap = MainHeap = nullptr;
-        StringBuffer = StringTop = nullptr;
     }
 };
 
