@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets up (setup.sh test), builds and runs every test: the ordinary build's tests (those that
 # need an X server start their own Xvfb), then the AddressSanitizer + UndefinedBehaviorSanitizer
-# and ThreadSanitizer builds with their tests, and a short run of each fuzz target.
+# and ThreadSanitizer builds with their tests, and a short run of the fuzz target.
 #
 # With arguments, runs only the ordinary build's tests and passes the arguments to ctest
 # (./test.sh -L unit).

@@ -3,14 +3,12 @@
 #include "runtime/files.h"
 #include "runtime/heap.h"
 #include "runtime/libraries.h"
-#include "runtime/numbers.h"
 #include "runtime/random.h"
 #include "runtime/strings.h"
 #include "tests/support/heaps_fixture.h"
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <fcntl.h>
 #include <fstream>
@@ -132,49 +130,29 @@ TEST_F(RuntimeTest, LibrariesAreFoundByNumberAndClosedInTheirOrder) {
     EXPECT_EQ(LibrarySymbol(0, "ProbeId"), nullptr);
 }
 
-// The examples the string operations are defined by; a write that does not fit is cut
-// with its NUL on the buffer's last byte.
-TEST_F(RuntimeTest, StringOperations) {
-    const struct {
-        const char *text;
-        int32_t start, length;
-        const char *mid;
-    } mids[] = {{"ABC", 0, 2, "AB"}, {"ABC", 1, 2, "AB"}, {"ABC", 2, 1, "B"},
-                {"ABC", 3, 5, "C"},  {"ABC", 4, 1, ""},   {"ABC", 1, 0, ""}};
-    for (const auto &m : mids) {
-        char *start = StringTop;
-        EXPECT_EQ(StrMid(m.text, m.start, m.length), 1);
-        EXPECT_STREQ(start, m.mid) << m.text << " " << m.start << " " << m.length;
-        StringTop = start;
-    }
-    const struct {
-        const char *text;
-        int32_t value;
-    } numbers[] = {{"  -12abc", -12}, {"+7", 7}, {"x1", 0}, {nullptr, 0}, {"4294967297", 1}};
-    for (const auto &n : numbers)
-        EXPECT_EQ(StrToInt(n.text), n.value) << (n.text ? n.text : "null");
+// Expressions follow on at StringTop; a write that does not fit is cut with its NUL on the
+// buffer's last byte.
+TEST_F(RuntimeTest, StringsFollowOnAndAreCutAtTheBuffersEnd) {
     char *start = StringTop;
-    StrFromInt(-2147483647 - 1);
-    StrAppend("|");
-    StrSpaces(2);
-    EXPECT_STREQ(start, "-2147483648|  ");
-    EXPECT_EQ(StrLen(start), 14);
-    EXPECT_EQ(StrEqual(start, "-2147483648|  "), 1);
-    char *stored = nullptr;
-    EXPECT_EQ(StrStore(&stored, start), 1);
-    EXPECT_EQ(StringTop, start);
-    EXPECT_STREQ(stored, "-2147483648|  ");
-    StrFree(stored);
+    EXPECT_EQ(StrFromInt(-2147483647 - 1), 1);
+    EXPECT_EQ(StrAppend(nullptr), 1);
+    EXPECT_EQ(StrAppend("|"), 1);
+    EXPECT_EQ(StrFromInt(7), 1);
+    EXPECT_STREQ(start, "-2147483648|7");
+    EXPECT_EQ(StringTop, start + 13);
 
-    StrSpaces(STRING_BUFFER_SIZE - 10);
+    StringTop = StringBuffer + STRING_BUFFER_SIZE - 10;
+    EXPECT_EQ(StrAppend("012345678"), 1);
     EXPECT_EQ(StringCut, 0);
+    StringTop -= 9;
     EXPECT_EQ(StrAppend("0123456789"), 0);
     EXPECT_EQ(StringCut, 1);
     EXPECT_EQ(StringTop, StringBuffer + STRING_BUFFER_SIZE - 1);
-    EXPECT_EQ(*StringTop, '\0');
+    EXPECT_STREQ(StringTop - 9, "012345678");
+    EXPECT_EQ(StrAppend("x"), 0);
 }
 
-TEST(Numbers, RandomDrawsAndTruncation) {
+TEST(Random, SeededDrawsRepeatAndCoverTheWholeRange) {
     RandomSeed(0);
     uint64_t first = RandomNext();
     RandomSeed(0);
@@ -192,12 +170,6 @@ TEST(Numbers, RandomDrawsAndTruncation) {
     for (int count : seen)
         EXPECT_GT(count, 800) << "both ends of the range are reached, evenly";
     EXPECT_EQ(RandomInt(-1), INT32_MIN);
-    const struct {
-        float value;
-        int32_t truncated;
-    } cases[] = {{2.9f, 2}, {-2.9f, -2}, {2147483648.0f, INT32_MIN}, {NAN, INT32_MIN}};
-    for (const auto &c : cases)
-        EXPECT_EQ(TruncToInt(c.value), c.truncated) << c.value;
 }
 
 } // namespace

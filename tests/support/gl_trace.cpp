@@ -17,7 +17,6 @@ struct TraceState {
     std::array<GLenum, 2> blend;
     std::map<GLenum, int> matrixDepth;
     GLenum matrixMode;
-    std::array<float, 4> color;
 };
 
 std::mutex TraceLock;
@@ -29,7 +28,6 @@ void ResetLocked() {
     Trace.enabled = {GL_DITHER};
     Trace.blend = {GL_ONE, GL_ZERO};
     Trace.matrixMode = GL_MODELVIEW;
-    Trace.color = {1.0f, 1.0f, 1.0f, 1.0f};
 }
 
 const bool TraceReady = (ResetLocked(), true);
@@ -88,10 +86,6 @@ int GlTraceMatrixDepth() {
     return 1 + Trace.matrixDepth[Trace.matrixMode];
 }
 
-std::array<float, 4> GlTraceColor() {
-    return Trace.color;
-}
-
 #define LOCKED std::lock_guard<std::mutex> hold(TraceLock)
 // An entry point that only records its arguments.
 #define PLAIN(name, params, ...)                                                                   \
@@ -108,6 +102,7 @@ PLAIN(glVertex3f, (GLfloat x, GLfloat y, GLfloat z), x, y, z)
 PLAIN(glVertex3fv, (const GLfloat *v), v[0], v[1], v[2])
 PLAIN(glNormal3f, (GLfloat x, GLfloat y, GLfloat z), x, y, z)
 PLAIN(glTexCoord2f, (GLfloat s, GLfloat t), s, t)
+PLAIN(glColor4f, (GLfloat r, GLfloat g, GLfloat b, GLfloat a), r, g, b, a)
 PLAIN(glTranslatef, (GLfloat x, GLfloat y, GLfloat z), x, y, z)
 PLAIN(glRotatef, (GLfloat angle, GLfloat x, GLfloat y, GLfloat z), angle, x, y, z)
 PLAIN(glScalef, (GLfloat x, GLfloat y, GLfloat z), x, y, z)
@@ -131,11 +126,6 @@ void glMaterialfv(GLenum face, GLenum pname, const GLfloat *p) {
         args.insert(args.end(), {p[1], p[2], p[3]});
     Record("glMaterialfv", args);
 }
-void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) {
-    LOCKED;
-    if (Record("glColor4f", {r, g, b, a}))
-        Trace.color = {r, g, b, a};
-}
 void glEnable(GLenum capability) {
     LOCKED;
     if (Record("glEnable", {double(capability)}))
@@ -145,10 +135,6 @@ void glDisable(GLenum capability) {
     LOCKED;
     if (Record("glDisable", {double(capability)}))
         Trace.enabled.erase(capability);
-}
-GLboolean glIsEnabled(GLenum capability) {
-    LOCKED;
-    return Trace.enabled.count(capability) ? GL_TRUE : GL_FALSE;
 }
 void glGenTextures(GLsizei n, GLuint *textures) {
     LOCKED;

@@ -30,4 +30,3 @@ GLuint GlTraceBoundTexture(); // of GL_TEXTURE_2D
 GLint GlTraceTexParameter(GLuint texture, GLenum pname);
 std::array<GLenum, 2> GlTraceBlendFunc();
 int GlTraceMatrixDepth(); // of the current matrix mode, 1 when nothing is pushed
-std::array<float, 4> GlTraceColor();
