@@ -32,9 +32,6 @@ PROBE int32_t BASSMOD_ErrorGetCode() {
 PROBE uint32_t BASSMOD_GetVersion() {
     return Probe.version;
 }
-PROBE int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags) {
-    return int32_t(Log("Init", device, freq, flags));
-}
 PROBE int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset, uint32_t length,
                                 uint32_t flags) {
     return int32_t(Log("MusicLoad", mem, file, offset, length, flags));
@@ -69,7 +66,4 @@ PROBE int32_t BASSMOD_SetVolume(uint32_t volume) {
 }
 PROBE const char *BASSMOD_MusicGetName() {
     return Log("MusicGetName") ? "our tune" : nullptr;
-}
-PROBE void BASSMOD_Free() {
-    Log("Free");
 }

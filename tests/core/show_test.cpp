@@ -50,8 +50,6 @@ class ShowTest : public ::testing::Test {
     ProbePlayer *player = nullptr;
 };
 
-// ---- The sequencer ----
-
 TEST_F(ShowTest, OpeningRunsTitleGlitchSecondTitleThenPlatesWithScrollText) {
     const struct {
         uint32_t frame, mask, phase, scroller;
@@ -175,8 +173,6 @@ TEST_F(ShowTest, InnerCopyScaleRunsDownFromAPulseAndRests) {
     EXPECT_LT(ObjectPulse.load(), 0.0f);
 }
 
-// ---- The layer steps ----
-
 // What each step leaves for the next, on the state start-up set: fog and lighting off, the
 // light on, additive blending, the modelview stack back at its base, its own texture state.
 TEST_F(ShowTest, EveryLayerLeavesTheStateThePicturesRelyOn) {
@@ -212,34 +208,6 @@ TEST_F(ShowTest, EveryLayerLeavesTheStateThePicturesRelyOn) {
         EXPECT_EQ(GlTraceTexParameter(*c.bound, GL_TEXTURE_WRAP_T), c.wrap) << c.what;
     }
 }
-
-// Tunnel, scroll text, object, plates, title and glitch, sprite: told apart by the textures
-// they bind and the object's list, repeats folded.
-TEST_F(ShowTest, LayersRunInTheirFixedOrderBetweenClearAndFlush) {
-    SceneMask.store(LAYER_PLATES | LAYER_GLITCH | LAYER_TITLE | LAYER_SPRITE | LAYER_TUNNEL |
-                    LAYER_OBJECT);
-    ScrollerOn = 1;
-    GlTraceReset();
-    ASSERT_EQ(RunFrame(), 0);
-    std::vector<double> order;
-    for (const GlCall &call : GlTraceCalls()) {
-        double id = call.name == "glBindTexture" ? call.args[1]
-                    : call.name == "glCallList"  ? -call.args[0]
-                                                 : 0.0;
-        if (id != 0.0 && (order.empty() || order.back() != id))
-            order.push_back(id);
-    }
-    const std::vector<double> expected = {double(TexRing),  double(TexFont),   -double(ObjectList),
-                                          double(TexPlate), double(TexTitleA), double(TexSprite)};
-    EXPECT_EQ(order, expected);
-    EXPECT_EQ(GlTraceCalls().front().name, "glClear");
-    EXPECT_EQ(GlTraceCalls().back().name, "glFlush");
-    // The aspect is the single-precision 1.333, not 4/3.
-    EXPECT_EQ(GlTraceFind("gluPerspective")->args,
-              (std::vector<double>{90.0, double(1.333f), double(0.1f), 1000.0}));
-}
-
-// ---- The frame loop ----
 
 TEST_F(ShowTest, FramePausesForTheRestOfTwentyMilliseconds) {
     const struct {
