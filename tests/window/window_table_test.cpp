@@ -151,20 +151,6 @@ TEST_F(WindowRuntime, PollTakesOneMessageAndTellsItsEvent) {
     EXPECT_EQ(HookLog[0].paramAtHook, 77u);
     EXPECT_EQ(LastEventWindow(), window);
     EXPECT_EQ(WindowPoll(), EVENT_NONE);
-
-    // A foreign window's messages reach its own procedure and still set the parameters.
-    static int foreignCalls = 0;
-    ASSERT_TRUE(PlatformRegisterClass("Foreign", [](NativeWindow, uint32_t, uint32_t, uint32_t) {
-        foreignCalls++;
-        return int32_t(0);
-    }));
-    NativeWindow foreign = PlatformCreateWindow("Foreign", "", 0, 0, 10, 10, WS_POPUP, 0);
-    PlatformPostMessage(foreign, WM_USER + 2, 777, 0);
-    EXPECT_EQ(WindowPoll(), WM_USER + 2);
-    EXPECT_EQ(LastMessageParam(), 777u);
-    EXPECT_EQ(foreignCalls, 2); // its WM_SIZE at creation, then the message
-    PlatformDestroyWindow(foreign);
-    PlatformUnregisterClass("Foreign");
 }
 
 TEST_F(WindowRuntime, CloseActivatesTheOwnerAndCloseAllKeepsItsOrder) {
