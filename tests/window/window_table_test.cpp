@@ -93,6 +93,7 @@ TEST_F(WindowRuntime, PollTakesOneMessageAndTellsItsEvent) {
     while (WindowPoll() != EVENT_NONE) {
     }
     typedef std::vector<std::pair<uint32_t, uint32_t>> Polls; // (event, parameter)
+    const uint32_t CLICK = WM_LBUTTONUP;
     const struct {
         bool toThread;
         uint32_t message, wParam, lParam;
@@ -108,13 +109,7 @@ TEST_F(WindowRuntime, PollTakesOneMessageAndTellsItsEvent) {
         {false, WM_NOTIFY, 43, 0, {{EVENT_GADGET, 43}}, 43, -1},
         {false, WM_HSCROLL, 44, 9, {{EVENT_GADGET, 44}}, 0, -1},
         {false, WM_VSCROLL, 45, 0, {{WM_VSCROLL, 45}}, 0, -1}, // the window's own bar
-        {false,
-         MSG_TRAY_NOTIFY,
-         1,
-         WM_LBUTTONUP,
-         {{MSG_TRAY_NOTIFY, 1}, {EVENT_TRAY, 1}},
-         0,
-         WM_LBUTTONUP},
+        {false, MSG_TRAY_NOTIFY, 1, CLICK, {{MSG_TRAY_NOTIFY, 1}, {EVENT_TRAY, 1}}, 0, CLICK},
         {false, WM_KEYDOWN, VK_ESCAPE, 1, {{WM_KEYDOWN, 27}, {WM_CHAR, 27}}, 0, -1},
         {false, WM_USER, 4321, 5, {{WM_USER, 4321}}, 0, -1},
         {true, WM_USER + 1, 555, 666, {{WM_USER + 1, 555}}, 0, -1},
