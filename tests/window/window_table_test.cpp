@@ -1,42 +1,30 @@
-// The window runtime on the headless platform: the table, the flags and placements, the
-// window procedure's order, the poll and the accelerators. The headless platform draws the
-// frames of a classic desktop (3 px dialog frame, 19 px caption), so outer sizes differ from
-// client sizes here as they do on the original system.
+// The window runtime on the headless platform, which draws the frames of a classic desktop
+// (3 px dialog frame, 19 px caption), so outer sizes differ from client sizes here as they do
+// on the original system.
 #include "display/headless.h"
 #include "display/window.h"
 #include "runtime/heap.h"
 #include "runtime/runtime.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
-#include <string>
 #include <vector>
 
 namespace {
 
 constexpr uint32_t WM_USER = 0x0400;
-constexpr uint32_t WM_COMMAND_ACCEL = 1u << 16;
+constexpr uint32_t ACCEL = ACCEL_COMMAND << 16;
 
 struct Seen {
     NativeWindow window;
-    uint32_t message, wParam, paramAtHook;
+    uint32_t message, paramAtHook;
 };
 std::vector<Seen> HookLog;
 int32_t HookResult = HOOK_CONTINUE;
 
-int32_t RecordingHook(NativeWindow window, uint32_t message, uint32_t wParam, uint32_t) {
-    HookLog.push_back({window, message, wParam, LastMessageParam()});
+int32_t RecordingHook(NativeWindow window, uint32_t message, uint32_t, uint32_t) {
+    HookLog.push_back({window, message, LastMessageParam()});
     return message == WM_SIZE ? HookResult : HOOK_CONTINUE;
-}
-
-void Rect(NativeWindow window, int32_t *x, int32_t *y, int32_t *w, int32_t *h) {
-    PlatformWindowRect(window, x, y, w, h);
-}
-
-int32_t Drain() {
-    int32_t polls = 0;
-    while (WindowPoll() != EVENT_NONE)
-        polls++;
-    return polls;
 }
 
 class WindowRuntime : public ::testing::Test {
@@ -76,117 +64,88 @@ TEST_F(WindowRuntime, ReopeningANumberReplacesItsWindowAndAFailedOpenKeepsTheCla
 }
 
 TEST_F(WindowRuntime, ScreenCentringHalvesWithShiftsAndClamps) {
-    int32_t x, y, w, h;
-    WindowOpen(0, 7, 7, 301, 201, WS_POPUP | WF_CENTRE_SCREEN, "odd");
-    Rect(WindowHandle(0), &x, &y, &w, &h);
-    EXPECT_EQ(x, 400 - 150);
-    EXPECT_EQ(y, 300 - 100);
-
-    WindowOpen(0, 7, 7, 640, 480, WS_CAPTION | WF_CENTRE_SCREEN, "framed");
-    Rect(WindowHandle(0), &x, &y, &w, &h);
-    EXPECT_EQ(x, 400 - 646 / 2);
-    EXPECT_EQ(y, 300 - 505 / 2);
-
-    HeadlessSetScreenSize(801, 601);
-    WindowOpen(0, 7, 7, 1000, 100, WS_POPUP | WF_CENTRE_SCREEN, "wide");
-    Rect(WindowHandle(0), &x, &y, &w, &h);
-    EXPECT_EQ(x, 0); // 801 >> 1 minus min(1000, 801) >> 1
-    EXPECT_EQ(y, 300 - 50);
-    EXPECT_EQ(w, 1000);
+    const struct {
+        int32_t screenWidth, width, height;
+        uint32_t style;
+        int32_t x, y;
+    } cases[] = {
+        {800, 301, 201, WS_POPUP, 400 - 150, 300 - 100},
+        {800, 640, 480, WS_CAPTION, 400 - 646 / 2, 300 - 505 / 2}, // the outer size
+        {801, 1000, 100, WS_POPUP, 0, 300 - 50}, // 801 >> 1 minus min(1000, 801) >> 1
+    };
+    for (const auto &c : cases) {
+        HeadlessSetScreenSize(c.screenWidth, 601);
+        WindowOpen(0, 7, 7, c.width, c.height, c.style | WF_CENTRE_SCREEN, "centred");
+        int32_t x, y, w, h;
+        PlatformWindowRect(WindowHandle(0), &x, &y, &w, &h);
+        EXPECT_EQ(x, c.x) << c.width;
+        EXPECT_EQ(y, c.y) << c.width;
+        EXPECT_GE(w, c.width) << "placed, not cut";
+    }
 }
 
-TEST_F(WindowRuntime, ProcedureRecordsStateThenHookThenOwnHandling) {
-    WindowOpen(0, 0, 0, 64, 64, WS_POPUP, "proc");
-    NativeWindow window = WindowHandle(0);
-    Drain();
-    SetWindowHook(RecordingHook);
-
-    // The hook already sees the message's wParam; taking WM_SIZE keeps the deferred size away.
-    HookResult = 1;
-    EXPECT_EQ(PlatformSendMessage(window, WM_SIZE, 77, 0), 1);
-    ASSERT_EQ(HookLog.size(), 1u);
-    EXPECT_EQ(HookLog[0].paramAtHook, 77u);
-    EXPECT_EQ(LastEventWindow(), window);
-    EXPECT_EQ(WindowPoll(), EVENT_NONE);
-
-    HookResult = HOOK_CONTINUE;
-    PlatformSendMessage(window, WM_SIZE, 0, 0);
-    EXPECT_EQ(WindowPoll(), EVENT_SIZE); // the deferred size message
-    EXPECT_EQ(WindowPoll(), EVENT_NONE);
-
-    PlatformPostMessage(window, WM_COMMAND, 41, 0);
-    EXPECT_EQ(WindowPoll(), EVENT_MENU);
-    EXPECT_EQ(LastEventId(), 41u);
-    PlatformPostMessage(window, WM_COMMAND, WM_COMMAND_ACCEL | 500, 0);
-    EXPECT_EQ(WindowPoll(), EVENT_MENU);
-    PlatformPostMessage(window, WM_COMMAND, 42, 0x1234);
-    EXPECT_EQ(WindowPoll(), EVENT_GADGET);
-    EXPECT_EQ(LastEventId(), 42u);
-    PlatformPostMessage(window, WM_COMMAND, WM_COMMAND_ACCEL | CMD_FOCUS_NEXT, 0);
-    EXPECT_EQ(WindowPoll(), WM_COMMAND); // a focus move is no event
-
-    PlatformPostMessage(window, MSG_TRAY_NOTIFY, 1, WM_LBUTTONUP);
-    EXPECT_EQ(WindowPoll(), MSG_TRAY_NOTIFY);
-    EXPECT_EQ(LastEventSubtype(), -1);
-    EXPECT_EQ(WindowPoll(), EVENT_TRAY);
-    EXPECT_EQ(LastEventSubtype(), int32_t(WM_LBUTTONUP));
-    EXPECT_EQ(WindowPoll(), EVENT_NONE);
-    EXPECT_EQ(LastEventSubtype(), -1);
-}
-
-TEST_F(WindowRuntime, PollTakesOneMessageAndKeepsStateWhenIdle) {
+// Each message and what the polls return until the queue is empty, with the parameter each
+// leaves: sizes and tray notices come back deferred, commands by their source, other messages
+// (a thread's too) as themselves.
+TEST_F(WindowRuntime, PollTakesOneMessageAndTellsItsEvent) {
     WindowOpen(0, 0, 0, 64, 64, WS_POPUP, "poll");
-    NativeWindow window = WindowHandle(0);
-    Drain();
+    const NativeWindow window = WindowHandle(0);
+    while (WindowPoll() != EVENT_NONE) {
+    }
+    typedef std::vector<std::pair<uint32_t, uint32_t>> Polls; // (event, parameter)
+    const uint32_t CLICK = WM_LBUTTONUP;
+    const struct {
+        bool toThread;
+        uint32_t message, wParam, lParam;
+        Polls polls;
+        uint32_t id;
+        int32_t subtype;
+    } cases[] = {
+        {false, WM_SIZE, 3, 0, {{WM_SIZE, 3}, {EVENT_SIZE, 3}}, 0, -1},
+        {false, WM_COMMAND, 41, 0, {{EVENT_MENU, 41}}, 41, -1},
+        {false, WM_COMMAND, ACCEL | 500, 0, {{EVENT_MENU, ACCEL | 500}}, 500, -1},
+        {false, WM_COMMAND, 42, 0x1234, {{EVENT_GADGET, 42}}, 42, -1},
+        {false, WM_COMMAND, ACCEL | CMD_FOCUS_NEXT, 0, {{WM_COMMAND, ACCEL | 1212}}, 1212, -1},
+        {false, WM_NOTIFY, 43, 0, {{EVENT_GADGET, 43}}, 43, -1},
+        {false, WM_HSCROLL, 44, 9, {{EVENT_GADGET, 44}}, 0, -1},
+        {false, WM_VSCROLL, 45, 0, {{WM_VSCROLL, 45}}, 0, -1}, // the window's own bar
+        {false, MSG_TRAY_NOTIFY, 1, CLICK, {{MSG_TRAY_NOTIFY, 1}, {EVENT_TRAY, 1}}, 0, CLICK},
+        {false, WM_KEYDOWN, VK_ESCAPE, 1, {{WM_KEYDOWN, 27}, {WM_CHAR, 27}}, 0, -1},
+        {false, WM_USER, 4321, 5, {{WM_USER, 4321}}, 0, -1},
+        {true, WM_USER + 1, 555, 666, {{WM_USER + 1, 555}}, 0, -1},
+    };
+    for (const auto &c : cases) {
+        PlatformPostMessage(c.toThread ? 0 : window, c.message, c.wParam, c.lParam);
+        Polls polls;
+        int32_t subtype = -1;
+        for (uint32_t event; (event = WindowPoll()) != EVENT_NONE;) {
+            polls.push_back({event, LastMessageParam()});
+            subtype = std::max(subtype, LastEventSubtype());
+        }
+        EXPECT_EQ(polls, c.polls) << c.message;
+        EXPECT_EQ(LastEventId(), c.id) << c.message;
+        EXPECT_EQ(subtype, c.subtype) << c.message;
+        EXPECT_EQ(LastEventSubtype(), -1) << "every poll starts without a subtype";
+        EXPECT_EQ(LastMessageLParam(), c.lParam) << "an idle poll keeps the parameters";
+    }
 
-    // An idle poll keeps the last parameter, and a close request sent outside a poll stays
-    // pending until a poll retrieves a message.
-    PlatformPostMessage(window, WM_USER, 4321, 5);
-    EXPECT_EQ(WindowPoll(), WM_USER);
-    EXPECT_EQ(LastMessageParam(), 4321u);
-    EXPECT_EQ(WindowPoll(), EVENT_NONE);
-    EXPECT_EQ(LastMessageParam(), 4321u);
-    EXPECT_EQ(LastMessageLParam(), 5u);
+    // A close request sent outside a poll stays pending until a poll retrieves a message.
     PlatformSendMessage(window, WM_CLOSE, 8, 0);
     EXPECT_EQ(WindowPoll(), EVENT_NONE);
     EXPECT_EQ(LastMessageParam(), 8u);
     PlatformPostMessage(window, WM_USER, 99, 0);
     EXPECT_EQ(WindowPoll(), EVENT_CLOSE);
     EXPECT_EQ(LastMessageParam(), 99u);
+
+    // The hook sees the message's parameter already; taking WM_SIZE keeps the deferred size
+    // away.
+    SetWindowHook(RecordingHook);
+    HookResult = 1;
+    EXPECT_EQ(PlatformSendMessage(window, WM_SIZE, 77, 0), 1);
+    ASSERT_EQ(HookLog.size(), 1u);
+    EXPECT_EQ(HookLog[0].paramAtHook, 77u);
+    EXPECT_EQ(LastEventWindow(), window);
     EXPECT_EQ(WindowPoll(), EVENT_NONE);
-
-    // A burst: one message per poll, Escape only when its turn comes.
-    for (uint32_t i = 0; i < 3; i++)
-        PlatformPostMessage(window, WM_MOUSEMOVE, 0, i);
-    PlatformPostMessage(window, WM_KEYDOWN, VK_ESCAPE, 1);
-    std::vector<std::pair<uint32_t, uint32_t>> polls;
-    for (uint32_t event; (event = WindowPoll()) != EVENT_NONE;)
-        polls.push_back({event, LastMessageParam()});
-    std::vector<std::pair<uint32_t, uint32_t>> expected = {
-        {WM_MOUSEMOVE, 0}, {WM_MOUSEMOVE, 0}, {WM_MOUSEMOVE, 0}, {WM_KEYDOWN, 27}, {WM_CHAR, 27},
-    };
-    EXPECT_EQ(polls, expected);
-    EXPECT_EQ(LastMessageParam(), 27u);
-
-    // Thread messages and foreign windows' messages still set the parameters.
-    PlatformPostMessage(0, WM_USER + 1, 555, 666);
-    EXPECT_EQ(WindowPoll(), WM_USER + 1);
-    EXPECT_EQ(LastMessageParam(), 555u);
-    EXPECT_EQ(LastMessageLParam(), 666u);
-    int calls = 0;
-    static int *foreignCalls;
-    foreignCalls = &calls;
-    ASSERT_TRUE(PlatformRegisterClass("Foreign", [](NativeWindow, uint32_t, uint32_t, uint32_t) {
-        ++*foreignCalls;
-        return int32_t(0);
-    }));
-    NativeWindow foreign = PlatformCreateWindow("Foreign", "", 0, 0, 10, 10, WS_POPUP, 0);
-    PlatformPostMessage(foreign, WM_USER + 2, 777, 0);
-    EXPECT_EQ(WindowPoll(), WM_USER + 2);
-    EXPECT_EQ(LastMessageParam(), 777u);
-    EXPECT_EQ(calls, 2); // its WM_SIZE at creation, then the message
-    PlatformDestroyWindow(foreign);
-    PlatformUnregisterClass("Foreign");
 }
 
 TEST_F(WindowRuntime, CloseActivatesTheOwnerAndCloseAllKeepsItsOrder) {
