@@ -1,5 +1,5 @@
-// golden-generate [--list] [FOLDER]: draws the key frames into FOLDER (default: the source
-// tree's reference folder) as NNNNN-name.png; --list prints each file name and its caption,
+// golden-generate [FOLDER]: draws the key frames into FOLDER (default: the source tree's
+// references) as NNNNN-name.png. golden-generate --list: each file name and its caption,
 // tab-separated, for the contact sheet.
 #include "capture/output.h"
 #include "tests/golden/golden.h"
@@ -9,24 +9,16 @@
 
 namespace {
 
-struct Run {
-    std::string folder;
-    int failures;
-};
-
-void Save(const GoldenFrame &frame, const Picture &picture, void *context) {
-    Run *run = static_cast<Run *>(context);
-    std::string path = run->folder + "/" + GoldenFileName(frame);
-    if (PngWrite(path.c_str(), picture.rgb.data(), picture.width, picture.height))
-        printf("%s\n", path.c_str());
-    else
-        run->failures++;
+void Save(const GoldenFrame &frame, const Picture &picture, void *folder) {
+    std::string path = *static_cast<std::string *>(folder) + "/" + GoldenFileName(frame);
+    if (!PngWrite(path.c_str(), picture.rgb.data(), picture.width, picture.height))
+        exit(1);
+    printf("%s\n", path.c_str());
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    Run run{GOLDEN_REFERENCE_DIR, 0};
     if (argc == 2 && !strcmp(argv[1], "--list")) {
         for (const GoldenFrame &frame : GOLDEN_FRAMES)
             printf("%s\tframe %u: %s\n", GoldenFileName(frame).c_str(), frame.frame, frame.label);
@@ -36,11 +28,9 @@ int main(int argc, char **argv) {
         fprintf(stderr, "Usage: golden-generate [--list] [FOLDER]\n");
         return 2;
     }
-    if (argc == 2)
-        run.folder = argv[1];
-    if (!RenderGoldenFrames(Save, &run)) {
-        fprintf(stderr, "golden-generate: the show did not reach its last key frame\n");
-        return 1;
-    }
-    return run.failures ? 1 : 0;
+    std::string folder = argc == 2 ? argv[1] : GOLDEN_REFERENCE_DIR;
+    if (RenderGoldenFrames(Save, &folder))
+        return 0;
+    fprintf(stderr, "golden-generate: the show did not reach its last key frame\n");
+    return 1;
 }
