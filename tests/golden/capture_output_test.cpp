@@ -8,12 +8,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
-#include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-extern char **environ;
 
 namespace {
 
@@ -81,32 +78,31 @@ Result RunCapture(const std::vector<std::string> &args,
     int output[2];
     if (pipe2(output, O_CLOEXEC | O_NONBLOCK) != 0)
         return result;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, output[1], 2);
-    pid_t pid = 0;
-    bool running = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-    posix_spawn_file_actions_destroy(&actions);
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(output[1], 1);
+        dup2(output[1], 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
     close(output[1]);
     char buffer[4096];
     auto drain = [&] {
         for (ssize_t n; (n = read(output[0], buffer, sizeof buffer)) > 0;)
             result.says.append(buffer, size_t(n));
     };
-    for (int i = 0; running && i < 6000; i++) {
-        siginfo_t ended{};
+    int status = 0;
+    for (int i = 1; pid > 0 && waitpid(pid, &status, WNOHANG) == 0; i++) {
+        if (i == 6000)
+            kill(pid, SIGKILL);
         drain();
-        if (waitid(P_PID, id_t(pid), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid)
-            break;
         if (during)
             during(pid);
         usleep(10000);
     }
-    int status = 0;
-    if (running && (kill(pid, SIGKILL), waitpid(pid, &status, 0)) == pid)
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     drain();
+    if (pid > 0)
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     close(output[0]);
     return result;
 }
