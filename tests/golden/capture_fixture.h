@@ -7,8 +7,8 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 // The names in `folder`, sorted.
