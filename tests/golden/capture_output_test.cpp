@@ -34,7 +34,8 @@ TEST_F(CaptureFiles, WavAndY4mHoldEverythingWritten) {
     std::string wav = out_ + "/sound.wav";
     ASSERT_TRUE(WavOpen(wav.c_str()) && WavWrite(pcm, 3) && WavWrite(pcm + 6, 2) && WavClose());
     ExpectWav(wav, 5);
-    EXPECT_EQ(ReadFile(wav).substr(WAV_HEADER_BYTES), std::string((const char *)pcm, sizeof pcm));
+    EXPECT_EQ(ReadFile(wav).substr(WAV_HEADER_BYTES),
+              std::string(reinterpret_cast<const char *>(pcm), sizeof pcm));
 
     // Black, white, the primaries, the scroll text's orange and two greys, against BT.601
     // limited range from the exact matrix: the 8-bit fixed-point coefficients stay within 0.6.

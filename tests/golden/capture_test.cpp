@@ -95,7 +95,8 @@ TEST_F(CaptureSync, SceneChangesLandOnTheFrameWhereTheirOrderIsHeard) {
             float before[3] = {*motion[0], *motion[1], *motion[2]};
             CaptureFrame(nullptr, pcm.data());
             for (int i = 0; i < 3; i++)
-                first[i] = first[i] || *motion[i] == before[i] ? first[i] : frame;
+                if (!first[i] && *motion[i] != before[i])
+                    first[i] = frame;
             auto loud = std::find_if(pcm.begin(), pcm.end(), [](int16_t s) { return s != 0; });
             if (!firstSound && loud != pcm.end())
                 firstSound = (frame - 1) * SAMPLES_PER_FRAME + uint64_t(loud - pcm.begin()) / 2;

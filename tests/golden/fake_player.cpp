@@ -29,7 +29,8 @@ FAKE_EXPORT uint32_t BASSMOD_MusicSetSync(uint32_t type, uint32_t param, SyncPro
 }
 
 FAKE_EXPORT int32_t BASSMOD_MusicPlay() {
-    return Playing = true;
+    Playing = true;
+    return 1;
 }
 
 FAKE_EXPORT int32_t BASSMOD_MusicPause() {
