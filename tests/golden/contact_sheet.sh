@@ -1,25 +1,17 @@
 #!/usr/bin/env bash
-# Lays the reference frames out on one labelled sheet (ImageMagick's montage).
 # Usage: contact_sheet.sh GOLDEN_GENERATE REFERENCE_DIR OUTPUT.png
+# Lays the reference frames out on one sheet (ImageMagick's montage), captioned by
+# GOLDEN_GENERATE --list.
 set -euo pipefail
-if [ $# -ne 3 ] || [ "$1" = "--help" ]; then
-    echo "Usage: $0 GOLDEN_GENERATE REFERENCE_DIR OUTPUT.png" >&2
-    echo "The captions come from GOLDEN_GENERATE --list." >&2
-    [ "${1:-}" = "--help" ] && exit 0 || exit 2
-fi
-generate=$1 references=$2 output=$3
-command -v montage >/dev/null || { echo "$0: montage (imagemagick) is not installed" >&2; exit 1; }
-
+[ $# -eq 3 ] || { sed -n '2,4s/^# //p' "$0" >&2; exit 2; }
 font=()
-dejavu=/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf
-[ -f "$dejavu" ] && font=(-font "$dejavu")
-
+[ -f /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf ] &&
+    font=(-font /usr/share/fonts/truetype/dejavu/DejaVuSans.ttf)
 args=()
 while IFS=$'\t' read -r file label; do
-    [ -f "$references/$file" ] || { echo "$0: missing $references/$file" >&2; exit 1; }
-    args+=(-label "$label" "$references/$file")
-done < <("$generate" --list)
-
+    [ -f "$2/$file" ] || { echo "$0: missing $2/$file" >&2; exit 1; }
+    args+=(-label "$label" "$2/$file")
+done < <("$1" --list)
 montage "${font[@]}" -pointsize 13 -background '#18181e' -fill '#e1e1eb' \
-    -geometry 320x240+8+6 -tile 4x "${args[@]}" "$output"
-echo "$output"
+    -geometry 320x240+8+6 -tile 4x "${args[@]}" "$3"
+echo "$3"

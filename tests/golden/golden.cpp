@@ -14,16 +14,16 @@ bool RenderGoldenFrames(void (*take)(const GoldenFrame &, const Picture &, void 
     picture.width = CaptureWidth;
     picture.height = CaptureHeight;
     picture.rgb.resize(size_t(CaptureWidth) * size_t(CaptureHeight) * 3);
-    size_t next = 0;
+    size_t next = 0, count = sizeof GOLDEN_FRAMES / sizeof *GOLDEN_FRAMES;
     bool ended = false;
-    for (uint32_t frame = 1; frame <= GOLDEN_LAST_FRAME && !ended; frame++) {
+    for (uint32_t frame = 1; next < count && !ended; frame++) {
         bool key = GOLDEN_FRAMES[next].frame == frame;
         ended = CaptureFrame(key ? picture.rgb.data() : nullptr, nullptr) != 0;
         if (key)
             take(GOLDEN_FRAMES[next++], picture, context);
     }
     CaptureEnd();
-    return next == sizeof GOLDEN_FRAMES / sizeof *GOLDEN_FRAMES;
+    return next == count;
 }
 
 std::string GoldenFileName(const GoldenFrame &frame) {

@@ -1,57 +1,36 @@
-// golden-generate: draws the key frames of key_frames.h into PNG reference images.
+// golden-generate [FOLDER]: draws the key frames into FOLDER (default: the source tree's
+// references) as NNNNN-name.png. golden-generate --list: each file name and its caption,
+// tab-separated, for the contact sheet.
 #include "capture/output.h"
 #include "tests/golden/golden.h"
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 
 namespace {
 
-const char *const USAGE =
-    "Usage: golden-generate [--list] [FOLDER]\n"
-    "Draws the golden reference frames of the show into FOLDER (default: the source tree's\n"
-    "tests/golden/reference) as NNNNN-name.png.\n"
-    "  --list   print each file name and its caption, tab-separated, and draw nothing\n";
-
-struct Run {
-    std::string folder;
-    int failures;
-};
-
-void Save(const GoldenFrame &frame, const Picture &picture, void *context) {
-    Run *run = static_cast<Run *>(context);
-    std::string path = run->folder + "/" + GoldenFileName(frame);
-    if (PngWrite(path.c_str(), picture.rgb.data(), picture.width, picture.height))
-        printf("%s\n", path.c_str());
-    else
-        run->failures++;
+void Save(const GoldenFrame &frame, const Picture &picture, void *folder) {
+    std::string path = *static_cast<std::string *>(folder) + "/" + GoldenFileName(frame);
+    if (!PngWrite(path.c_str(), picture.rgb.data(), picture.width, picture.height))
+        exit(1);
+    printf("%s\n", path.c_str());
 }
 
 } // namespace
 
 int main(int argc, char **argv) {
-    Run run{GOLDEN_REFERENCE_DIR, 0};
-    for (int i = 1; i < argc; i++) {
-        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
-            fputs(USAGE, stdout);
-            return 0;
-        }
-        if (!strcmp(argv[i], "--list")) {
-            for (const GoldenFrame &frame : GOLDEN_FRAMES)
-                printf("%s\tframe %u: %s\n", GoldenFileName(frame).c_str(), frame.frame,
-                       frame.label);
-            return 0;
-        }
-        if (argv[i][0] == '-' || i + 1 < argc) {
-            fprintf(stderr, "golden-generate: unexpected argument %s\n%s", argv[i], USAGE);
-            return 2;
-        }
-        run.folder = argv[i];
+    if (argc == 2 && !strcmp(argv[1], "--list")) {
+        for (const GoldenFrame &frame : GOLDEN_FRAMES)
+            printf("%s\tframe %u: %s\n", GoldenFileName(frame).c_str(), frame.frame, frame.label);
+        return 0;
     }
-    if (!RenderGoldenFrames(Save, &run)) {
-        fprintf(stderr, "golden-generate: the show did not reach frame %u\n", GOLDEN_LAST_FRAME);
-        return 1;
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        fprintf(stderr, "Usage: golden-generate [--list] [FOLDER]\n");
+        return 2;
     }
-    return run.failures ? 1 : 0;
+    std::string folder = argc == 2 ? argv[1] : GOLDEN_REFERENCE_DIR;
+    if (RenderGoldenFrames(Save, &folder))
+        return 0;
+    fprintf(stderr, "golden-generate: the show did not reach its last key frame\n");
+    return 1;
 }

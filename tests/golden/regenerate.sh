@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# Draws the golden reference frames again and remakes the contact sheet docs/scenes.png.
 # Usage: tests/golden/regenerate.sh [BUILD_DIR]   (default: build-golden in the source tree)
+# Draws the golden reference frames again and remakes the contact sheet docs/scenes.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-if [ "${1:-}" = "--help" ]; then
-    sed -n '2,3s/^# //p' "$0"
-    exit 0
-fi
 build=${1:-$root/build-golden}
 cmake -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target golden-generate -j"$(nproc)" >/dev/null
