@@ -42,9 +42,11 @@ TEST_F(PlayerApiTest, EveryFailureSetsItsCodeAndSuccessClearsIt) {
     EXPECT_CODE(api.MusicDecode(nullptr, 16), 0u, PLAYER_ERROR_INIT);
     EXPECT_CODE(api.Init(2, TEST_RATE, 0), 0, PLAYER_ERROR_DEVICE);
     EXPECT_CODE(api.Init(-2, TEST_RATE, 0), 0, PLAYER_ERROR_DEVICE);
+    EXPECT_CODE(api.Init(DEVICE_NONE, 3999, 0), 0, PLAYER_ERROR_ILLPARAM); // libxmp's rates
 
     EXPECT_CODE(api.Init(DEVICE_NONE, TEST_RATE, 0), 1, PLAYER_OK);
     EXPECT_CODE(api.Init(DEVICE_NONE, TEST_RATE, 0), 0, PLAYER_ERROR_ALREADY);
+    EXPECT_EQ(api.GetVolume(), 100); // full, as mixed
     EXPECT_CODE(api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0), 0u, PLAYER_ERROR_NOMUSIC);
     EXPECT_CODE(api.MusicPlay(), 0, PLAYER_ERROR_NOMUSIC);
     EXPECT_CODE(api.MusicGetName(), nullptr, PLAYER_ERROR_NOMUSIC);
@@ -60,6 +62,8 @@ TEST_F(PlayerApiTest, EveryFailureSetsItsCodeAndSuccessClearsIt) {
     EXPECT_CODE(api.MusicPause(), 0, PLAYER_ERROR_NOPLAY);
     EXPECT_CODE(api.MusicSetSync(2, 1, RecordSync, 0), 0u, PLAYER_ERROR_ILLTYPE);
     EXPECT_CODE(api.MusicSetSync(SYNC_INSTRUMENT, 1, nullptr, 0), 0u, PLAYER_ERROR_ILLPARAM);
+    EXPECT_CODE(api.MusicSetSync(SYNC_INSTRUMENT, InstrumentParam(0), RecordSync, 0), 0u,
+                PLAYER_ERROR_ILLPARAM);
     EXPECT_CODE(api.MusicRemoveSync(12345), 0, PLAYER_ERROR_HANDLE);
     EXPECT_CODE(api.MusicSetPosition(Position(2, 0)), 0, PLAYER_ERROR_POSITION);
     EXPECT_CODE(api.MusicSetPosition(Position(0, ROWS)), 0, PLAYER_ERROR_POSITION);
@@ -68,6 +72,8 @@ TEST_F(PlayerApiTest, EveryFailureSetsItsCodeAndSuccessClearsIt) {
         EXPECT_CODE(set(100), 1, PLAYER_OK); // 0 to 100, both ends included
     }
     EXPECT_CODE(api.MusicSetPositionScaler(0), 0, PLAYER_ERROR_ILLPARAM);
+    EXPECT_CODE(api.MusicSetPositionScaler(257), 0, PLAYER_ERROR_ILLPARAM);
+    EXPECT_CODE(api.MusicSetPositionScaler(256), 1, PLAYER_OK); // 1 to 256
     EXPECT_STREQ(api.GetDeviceDescription(DEVICE_NONE), "No sound");
     EXPECT_CODE(api.GetDeviceDescription(2), nullptr, PLAYER_ERROR_DEVICE);
 
@@ -76,6 +82,11 @@ TEST_F(PlayerApiTest, EveryFailureSetsItsCodeAndSuccessClearsIt) {
     EXPECT_CODE(api.MusicRemoveSync(sync), 1, PLAYER_OK);
     EXPECT_CODE(api.MusicRemoveSync(sync), 0, PLAYER_ERROR_HANDLE); // removed twice
     const uint32_t kept = api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0);
+    int syncs = 1; // kept
+    while (syncs <= 256 && api.MusicSetSync(SYNC_INSTRUMENT, 1, RecordSync, 0) != 0)
+        ++syncs;
+    EXPECT_EQ(syncs, 256);
+    EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_NOSYNC);
     api.MusicFree(); // the syncs go with the music
     EXPECT_CODE(api.MusicRemoveSync(kept), 0, PLAYER_ERROR_HANDLE);
 

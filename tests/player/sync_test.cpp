@@ -31,11 +31,13 @@ struct PlacedCell {
     xm::Cell cell;
 };
 
+// Channels, patterns (played in their order), rows, speed, instruments, restart order; the
+// ticks played.
 struct Shape {
     int channels, patterns, rows, speed, instruments, restart, ticks;
 };
 
-// A test module of that shape, played looped for `ticks` ticks; sync i has user value i + 1.
+// A test module of that shape, played looped; sync i has user value i + 1.
 struct SyncCase {
     const char *name;
     Shape shape;
