@@ -225,15 +225,4 @@ TEST_F(PlayerApiTest, CallbackRemovesItselfAndRegistersAnother) {
     }
 }
 
-// The scaler splits a row into that many steps of the position's row field.
-TEST_F(PlayerApiTest, PositionScalerCountsTicksWithinTheRow) {
-    Load(BusyModule());
-    api.MusicPlay();
-    ASSERT_EQ(api.MusicSetPositionScaler(SPEED), 1);
-    Decode(2 * ROW_FRAMES + 2 * TICK_FRAMES + 1); // into row 2's third tick
-    EXPECT_EQ(api.MusicGetPosition(), Position(0, 2 * SPEED + 2));
-    ASSERT_EQ(api.MusicSetPositionScaler(1), 1);
-    EXPECT_EQ(api.MusicGetPosition(), Position(0, 2));
-}
-
 } // namespace

@@ -167,7 +167,7 @@ TEST_F(Syncs, EveryRunFiresThemAgain) {
 
 // A seek lands on the first tick of its row: that row's position sync and notes come at the
 // first frame decoded after it (mid-tick: the rest of the tick is dropped), and the heard
-// position follows.
+// position follows; with a scaler, its row field also counts the ticks passed in the row.
 TEST_F(Syncs, SeekLandsOnTheFirstTickOfItsRow) {
     xm::Module module = TestModule(1, 4, 4, 2, 1);
     module.patterns[3].At(2, 0) = {C4, 1};
@@ -177,11 +177,13 @@ TEST_F(Syncs, SeekLandsOnTheFirstTickOfItsRow) {
     api.MusicPlay();
     Decode(TICK_FRAMES / 2);
     ASSERT_EQ(api.MusicSetPosition(Position(3, 2)), 1);
-    Decode(TICK_FRAMES);
+    Decode(TICK_FRAMES + 1); // into the row's second tick
     const std::vector<SyncRecord> expected = {{1, Position(3, 2), TICK_FRAMES / 2},
                                               {2, C4, TICK_FRAMES / 2}};
     EXPECT_EQ(Recorded(), expected);
     EXPECT_EQ(api.MusicGetPosition(), Position(3, 2));
+    ASSERT_EQ(api.MusicSetPositionScaler(2), 1);
+    EXPECT_EQ(api.MusicGetPosition(), Position(3, 2 * 2 + 1));
 }
 
 } // namespace
