@@ -98,7 +98,8 @@ TEST_F(PlayerApiTest, EveryFailureSetsItsCodeAndSuccessClearsIt) {
 }
 
 // libxmp's own rendering of the module's first `frames` frames at that stereo separation.
-std::vector<int16_t> LibxmpMix(std::vector<uint8_t> module, uint32_t frames, int separation) {
+std::vector<int16_t> LibxmpMix(const std::vector<uint8_t> &module, uint32_t frames,
+                               int separation) {
     xmp_context context = xmp_create_context();
     EXPECT_EQ(xmp_load_module_from_memory(context, module.data(), long(module.size())), 0);
     xmp_start_player(context, TEST_RATE, 0);
@@ -149,6 +150,7 @@ TEST_F(PlayerApiTest, MixesAsLibxmpFromEverySourceAtTheLevelsSet) {
         api.MusicPlay();
         const std::vector<int16_t> out = Decode(SONG_FRAMES);
         const std::vector<int16_t> mix = LibxmpMix(bytes, SONG_FRAMES, int(load.separation));
+        ASSERT_FALSE(Silent(mix));
         size_t wrong = 0;
         for (size_t i = 0; i < mix.size(); ++i)
             wrong +=
