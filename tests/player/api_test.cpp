@@ -114,7 +114,7 @@ std::vector<int16_t> LibxmpMix(const std::vector<uint8_t> &module, uint32_t fram
 
 // From memory (length 0: the size the module's own structure gives, also at an offset into a
 // larger block) or from a file, the music mixes as libxmp mixes it at the separation set,
-// times volume / 100 times amplification / 50, clipped. Syncs go on when nothing is heard.
+// times volume / 100 times amplification / 50. Syncs go on when nothing is heard.
 TEST_F(PlayerApiTest, MixesAsLibxmpFromEverySourceAtTheLevelsSet) {
     xm::Module module = BusyModule();
     module.instruments[0].samples[0].panning = 0x20; // apart, so the separation matters
@@ -153,8 +153,7 @@ TEST_F(PlayerApiTest, MixesAsLibxmpFromEverySourceAtTheLevelsSet) {
         ASSERT_FALSE(Silent(mix));
         size_t wrong = 0;
         for (size_t i = 0; i < mix.size(); ++i)
-            wrong +=
-                out[i] != int16_t(std::clamp(std::floor(mix[i] * load.gain), -32768.0, 32767.0));
+            wrong += out[i] != int16_t(std::floor(mix[i] * load.gain)); // far from clipping
         EXPECT_EQ(wrong, 0u);
         EXPECT_EQ(Recorded().size(), size_t(2 * ROWS));
     }
