@@ -169,6 +169,7 @@ TEST_F(PlayerApiTest, PauseFromACallbackHoldsTheMusicAndPlayResumesIt) {
     api.MusicPlay();
     const std::vector<int16_t> reference = Decode(SONG_FRAMES);
     std::vector<SyncRecord> expected = Recorded();
+    ASSERT_EQ(expected.size(), size_t(2 * ROWS));
     api.MusicStop();
     ClearRecorded();
     constexpr uint32_t PAUSE = 5 * ROW_FRAMES, PAUSED = 7 * ROW_FRAMES + 100;

@@ -19,6 +19,9 @@ struct Output {
     int32_t device;
 };
 const Output OUTPUTS[] = {{NO_SUCH_DRIVER, DEVICE_DEFAULT}, {"dummy", 1}};
+void PrintTo(const Output &output, std::ostream *out) {
+    *out << output.driver << " on device " << output.device;
+}
 
 template <typename Done> bool WaitFor(Done done) {
     const auto limit = std::chrono::steady_clock::now() + WAIT_LIMIT;
@@ -97,7 +100,9 @@ TEST_P(PlayerOutput, DeviceOrSilentClockFiresSyncsWhenHeard) {
     EXPECT_EQ(Recorded().size(), total) << "a callback after BASSMOD_Free";
     ClosePlayer(&api);
 }
-INSTANTIATE_TEST_SUITE_P(Drivers, PlayerOutput, ::testing::ValuesIn(OUTPUTS));
+INSTANTIATE_TEST_SUITE_P(Drivers, PlayerOutput, ::testing::ValuesIn(OUTPUTS), [](const auto &info) {
+    return std::string(info.param.driver == NO_SUCH_DRIVER ? "SilentClock" : "DummyDevice");
+});
 
 // In a child process: plays with live threads, unloads the library without BASSMOD_Free and
 // lives on. Exit code 0 when nothing crashed and the library really went.
