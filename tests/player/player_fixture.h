@@ -1,5 +1,5 @@
-// Loads the built player library the way the show does (dlopen, every export by name) and
-// records the sync callbacks it makes; builds the small modules the tests play.
+// Loads the built player library the way the show does (dlopen, every export by name), records
+// the sync callbacks it makes and builds the small modules the tests play.
 #pragma once
 #include "music/player_api.h"
 #include "tools/xmgen/xm_writer.h"
@@ -32,43 +32,61 @@ struct PlayerApi {
 std::string OpenPlayer(PlayerApi *api);
 void ClosePlayer(PlayerApi *api);
 
-// One sync callback as heard: handle, data, user value, and the event's output frame.
+// One callback as heard: user value, data, and its event's output frame. The handle is not
+// compared: the tests that depend on it check it themselves.
 struct SyncRecord {
-    uint32_t sync, data, user, frame;
+    uint32_t user, data, frame, sync = 0;
     bool operator==(const SyncRecord &other) const {
-        return sync == other.sync && data == other.data && user == other.user &&
-               frame == other.frame;
+        return user == other.user && data == other.data && frame == other.frame;
     }
 };
-void PrintTo(const SyncRecord &record, std::ostream *out);
-
-// RecordSync appends to the record (thread-safe); the frame comes from Recording's
-// BASSMOD_MusicGetFrame, so set Recording before any callback can come.
-extern PlayerApi *Recording;
-void RecordSync(uint32_t sync, uint32_t data, uint32_t user);
-std::vector<SyncRecord> Recorded();
-void ClearRecorded();
-// Only the records with this user value.
-std::vector<SyncRecord> RecordedFor(uint32_t user);
+inline void PrintTo(const SyncRecord &record, std::ostream *out) {
+    *out << "{user " << record.user << ", data 0x" << std::hex << record.data << std::dec
+         << ", frame " << record.frame << "}";
+}
 
 // 44100 Hz at 125 BPM: a tick lasts 2.5 s / 125, exactly 882 frames.
 constexpr uint32_t TICK_FRAMES = 882;
 constexpr uint32_t TEST_RATE = 44100;
+constexpr uint8_t C4 = xm::XmNote(4, 0);
+
+inline uint32_t Position(uint16_t order, uint16_t row) {
+    return order | uint32_t(row) << 16;
+}
+inline uint32_t InstrumentParam(uint16_t instrument, uint16_t note = SYNC_ANY_NOTE) {
+    return instrument | uint32_t(note) << 16;
+}
+// What the instrument sync of `user` reports for `note` struck on `channel` at `tick`.
+inline SyncRecord NoteAt(uint32_t user, uint8_t note, uint16_t channel, uint32_t tick) {
+    return {user, note | uint32_t(channel) << 16, tick * TICK_FRAMES};
+}
+
+// RecordSync appends to the record (thread-safe), with the frame from Recording's
+// BASSMOD_MusicGetFrame: set Recording before any callback can come.
+extern PlayerApi *Recording;
+void RecordSync(uint32_t sync, uint32_t data, uint32_t user);
+std::vector<SyncRecord> Recorded(uint32_t user = 0); // 0: every user
+void ClearRecorded();
+
+// Whether the stereo frames [from, to) of `out` are all zero.
+bool Silent(const std::vector<int16_t> &out, uint32_t from = 0, uint32_t to = UINT32_MAX);
 
 // `patterns` empty patterns of `rows` rows, played in that order, and `instruments`
 // instruments, each a looped square wave of its own pitch so that they sound apart.
 xm::Module TestModule(int channels, int patterns, int rows, int speed, int instruments);
-uint32_t Position(uint16_t order, uint16_t row);
-uint32_t InstrumentParam(uint16_t instrument, uint16_t note);
 
 // A player opened with DEVICE_NONE: everything decoded on the test's thread.
 class PlayerTest : public ::testing::Test {
   protected:
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override {
+        if (api.library != nullptr)
+            api.Free();
+        ClosePlayer(&api);
+    }
     // Loads the module from memory with length 0 (its own size); the bytes stay alive.
     void Load(const xm::Module &module, uint32_t flags = 0);
-    // Decodes `frames` frames and returns them.
+    uint32_t Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc = RecordSync);
     std::vector<int16_t> Decode(uint32_t frames);
 
     PlayerApi api;
