@@ -1,13 +1,23 @@
-# Sourced by the scripts that drive the real show under a private X server as a viewer
-# would (tests/e2e, tests/hardening): its windows and message boxes, clicks, frames and exit.
-# Expects WORK, SCREEN, ANSWER (Yes or No), STEP_TIMEOUT (seconds), SHOW_PID once the show
-# runs, and SCENARIO (named in failure messages) to be set by the caller.
-#
-# The boxes are answered with keys, whatever their size and font: Return presses the default
-# button (Yes, OK) and Escape the escape button (No, OK). The show must be the
-# traced build (tolvmarka-traced): its trace tells when a box has been answered.
+# Sourced by the scripts that drive the real show, the traced build, under a private X server
+# as a viewer would. The caller sets SCENARIO (named in failures), ANSWER (Yes or No) and
+# SCREEN. Boxes take keys whatever their size and font: Return presses the default button
+# (Yes, OK), Escape the escape button (No, OK). The trace tells answers and frames apart.
 
 . "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
+
+STEP_TIMEOUT=30 # seconds for any one thing the show has to do; generous for a loaded machine
+WORK=$(mktemp -d)
+TMP=$WORK/tmp # the show's TMPDIR
+mkdir "$TMP"
+SHOW_PID=
+
+cleanup() {
+    [ -n "$SHOW_PID" ] && kill -KILL "$SHOW_PID" 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    grep -o " $WORK/[^ ]*" /proc/mounts | xargs -r umount # a scenario's mounts
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
 
 fail() {
     echo "FAIL ($SCENARIO): $*" >&2
@@ -18,29 +28,52 @@ fail() {
     exit 1
 }
 
-# Top-level windows as "id name class geometry" for the mapped ones.
-mapped_windows() {
-    xwininfo -root -children 2>/dev/null | grep '"' | while read -r id rest; do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
-        echo "$id $rest"
+now_ms() {
+    echo $(($(date +%s%N) / 1000000))
+}
+
+# Starts the show in the background with SIGINT and SIGQUIT at their defaults (a script's
+# background job has them ignored); "NAME=value" arguments go into its environment and may
+# end with a command to run the show under.
+start_show() {
+    local show=$1
+    shift
+    env --default-signal=INT,QUIT TMPDIR="$TMP" SDL_AUDIODRIVER=dummy "$@" "$show" \
+        >"$WORK/show.log" 2>&1 &
+    SHOW_PID=$!
+}
+
+show_alive() {
+    kill -0 "$SHOW_PID" 2>/dev/null
+}
+
+# Waits at most BOUND ms (from SINCE, in ms since the epoch; default now) for the show to end
+# with exit code 0; sets ENDED_MS.
+wait_clean_exit() {
+    local bound=${1:-$((STEP_TIMEOUT * 1000))} since=${2:-$(now_ms)} code
+    while show_alive && [ $(($(now_ms) - since)) -lt "$bound" ]; do
+        sleep 0.01
+    done
+    ENDED_MS=$(($(now_ms) - since))
+    show_alive && fail "the show still runs ${bound} ms on"
+    wait "$SHOW_PID"
+    code=$?
+    SHOW_PID=
+    [ "$code" = 0 ] || fail "exit code $code"
+}
+
+# The first mapped top-level window whose "name": (class) matches $1: a message box has no
+# class.
+find_window() {
+    xwininfo -root -children 2>/dev/null | grep -F "$1" | while read -r id _; do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && echo "$id" && break
     done
 }
-
-# The id and width of a mapped message box (no WM_CLASS) with this caption.
 find_box() {
-    mapped_windows | awk -v name="\"$1\":" '$2 == name && $3 == "()" {
-        split($4, size, "x"); print $1, size[1]; exit }'
+    find_window "\"$1\": ()"
 }
-
 find_main_window() {
-    mapped_windows | awk '$3 == "(\"WindowClass_0\"" { print $1; exit }'
-}
-
-geometry_of() {
-    local info
-    info=$(xwininfo -id "$1")
-    echo "$(awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-        /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}' <<<"$info")"
+    find_window '("WindowClass_0"'
 }
 
 # The player file of the show(s) under TMPDIR $1, in their private folders.
@@ -51,10 +84,6 @@ player_files() {
 # Fails unless the show took its folder and file away from TMPDIR $1.
 check_nothing_left() {
     [ -z "$(ls -A "$1")" ] || fail "left in TMPDIR: $(find "$1" -mindepth 1 | tr '\n' ' ')"
-}
-
-show_alive() {
-    kill -0 "$SHOW_PID" 2>/dev/null
 }
 
 boxes_answered() {
@@ -69,64 +98,58 @@ box_pending() {
 # Sends the key to the box until the show has taken an answer (a box that came up a moment
 # ago may miss the first one).
 key_box() {
-    local id=$1 key=$2 before
+    local before
     before=$(boxes_answered)
     for _ in 1 2 3 4 5; do
-        xdotool key --window "$id" "$key" 2>/dev/null
+        xdotool key --window "$1" "$2" 2>/dev/null
         for _ in $(seq 20); do
             sleep 0.1
             [ "$(boxes_answered)" != "$before" ] && return 0
             show_alive || return 0
         done
     done
+    fail "the box did not take $2"
+}
+
+# Polls the command until it succeeds; fails with $1 once the show has ended or the step
+# has timed out.
+wait_until() {
+    local what=$1 deadline=$((SECONDS + STEP_TIMEOUT))
+    shift
+    until "$@"; do
+        show_alive || fail "$what: the show ended"
+        [ $SECONDS -lt $deadline ] || fail "$what within ${STEP_TIMEOUT}s"
+        sleep 0.1
+    done
+}
+
+# A box that is up and not answered yet (not one just answered) with one of these captions:
+# sets BOX (its id) and CAPTION.
+new_box() {
+    box_pending || return 1
+    for CAPTION; do
+        BOX=$(find_box "$CAPTION")
+        [ -n "$BOX" ] && return 0
+    done
     return 1
 }
 
-# Answers the player's error boxes (while it is a placeholder) until the question comes,
-# then answers it.
+wait_for_box() {
+    wait_until "no box $*" new_box "$@"
+}
+
+# Answers the player's error boxes (counted in ERROR_BOXES), then the question.
 answer_question() {
-    local deadline=$((SECONDS + STEP_TIMEOUT)) box
-    while [ $SECONDS -lt $deadline ]; do
-        show_alive || fail "the show ended before asking"
-        box_pending || { sleep 0.1 && continue; }
-        box=$(find_box Error)
-        if [ -n "$box" ]; then
-            key_box "${box% *}" Return || fail "the Error box did not take Return"
-            continue
-        fi
-        box=$(find_box Tolvmarka)
-        if [ -n "$box" ]; then
-            if [ "$ANSWER" = Yes ]; then
-                key_box "${box% *}" Return || fail "Yes (Return) was not taken"
-            else
-                key_box "${box% *}" Escape || fail "No (Escape) was not taken"
-            fi
-            return 0
-        fi
-        sleep 0.2
+    local key=Escape
+    ERROR_BOXES=0
+    wait_for_box Error Tolvmarka
+    while [ "$CAPTION" = Error ]; do
+        key_box "$BOX" Return
+        ERROR_BOXES=$((ERROR_BOXES + 1))
+        wait_for_box Error Tolvmarka
     done
-    fail "no question box within ${STEP_TIMEOUT}s"
-}
-
-wait_for_frames() {
-    local deadline=$((SECONDS + STEP_TIMEOUT))
-    while [ $SECONDS -lt $deadline ]; do
-        grep -q '^tolvmarka-swap 5 ' "$WORK/show.log" && return 0
-        show_alive || fail "the show ended before its frame loop"
-        sleep 0.1
-    done
-    fail "no frames within ${STEP_TIMEOUT}s"
-}
-
-wait_for_exit() {
-    local deadline=$((SECONDS + STEP_TIMEOUT))
-    while show_alive && [ $SECONDS -lt $deadline ]; do
-        sleep 0.1
-    done
-    show_alive && fail "the show did not end within ${STEP_TIMEOUT}s"
-    wait "$SHOW_PID"
-    EXIT_CODE=$?
-    SHOW_PID=
+    [ "$ANSWER" = Yes ] && key=Return
+    key_box "$BOX" $key
 }
 
 # Seconds on the clock of the swap trace (CLOCK_MONOTONIC; the machine does not suspend).
@@ -138,17 +161,11 @@ swap_time() {
     awk -v n="$1" '$1 == "tolvmarka-swap" && $2 == n { print $3; exit }' "$WORK/show.log"
 }
 
-wait_for_swap() {
-    local deadline=$((SECONDS + STEP_TIMEOUT))
-    while [ -z "$(swap_time "$1")" ] && [ $SECONDS -lt $deadline ]; do
-        show_alive || fail "the show ended before frame $1"
-        sleep 0.1
-    done
-    [ -n "$(swap_time "$1")" ] || fail "no frame $1 within ${STEP_TIMEOUT}s"
+swapped() {
+    [ -n "$(swap_time "$1")" ]
 }
 
-sleep_until() {
-    local delay
-    delay=$(awk -v t="$1" -v now="$(monotonic_now)" 'BEGIN { d = t - now; print (d > 0 ? d : 0) }')
-    sleep "$delay"
+# Waits for frame $1 (default 5: the frame loop runs).
+wait_for_swap() {
+    wait_until "no frame ${1:-5}" swapped "${1:-5}"
 }

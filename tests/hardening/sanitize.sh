@@ -37,7 +37,7 @@ address)
 thread)
     BUILD=build-tsan
     SAN="-fsanitize=thread -fno-omit-frame-pointer"
-    TARGETS=(--target bassmod player_test core_test core_probe_player live_music_test)
+    TARGETS=(--target bassmod player_test core_test core_probe_player player_live_test)
     LABELS='^player$'
     NAMES='^(ShowTest|LiveMusic)\.'
     # The whole show's frames on one thread with the probe player: nothing for the race
