@@ -1,14 +1,11 @@
 // Sends a window the close request that a window manager's close box sends
 // (WM_PROTOCOLS / WM_DELETE_WINDOW). Usage: x11_close_request WINDOW_ID
 #include <X11/Xlib.h>
-#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s WINDOW_ID\n", argv[0]);
+    if (argc != 2)
         return 2;
-    }
     Display *display = XOpenDisplay(nullptr);
     if (!display)
         return 1;

@@ -21,10 +21,8 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL ($SCENARIO): $*" >&2
-    echo "--- windows:" >&2
-    xwininfo -root -children 2>&1 | grep '"' >&2
-    echo "--- show's output:" >&2
-    tail -20 "$WORK/show.log" >&2
+    xwininfo -root -children 2>&1 | grep '"' | sed 's/^ */window: /' >&2
+    tail -20 "$WORK/show.log" | sed 's/^/show: /' >&2
     exit 1
 }
 
@@ -32,9 +30,8 @@ now_ms() {
     echo $(($(date +%s%N) / 1000000))
 }
 
-# Starts the show in the background with SIGINT and SIGQUIT at their defaults (a script's
-# background job has them ignored); "NAME=value" arguments go into its environment and may
-# end with a command to run the show under.
+# Starts the show with SIGINT and SIGQUIT at their defaults (a script's background job has
+# them ignored); "NAME=value" arguments, then maybe a command to run the show under.
 start_show() {
     local show=$1
     shift
@@ -86,29 +83,21 @@ check_nothing_left() {
     [ -z "$(ls -A "$1")" ] || fail "left in TMPDIR: $(find "$1" -mindepth 1 | tr '\n' ' ')"
 }
 
-boxes_answered() {
-    grep -c '^tolvmarka-box-answered ' "$WORK/show.log"
+# How many boxes the show has put up (shown) or had answered (answered), from its trace.
+boxes() {
+    grep -c "^tolvmarka-box-$1 " "$WORK/show.log"
 }
 
-# A box is up and not answered yet (its window may still be on its way).
-box_pending() {
-    [ "$(grep -c '^tolvmarka-box-shown ' "$WORK/show.log")" -gt "$(boxes_answered)" ]
-}
-
-# Sends the key to the box until the show has taken an answer (a box that came up a moment
-# ago may miss the first one).
+# Sends the key to the box every 2 s until the show has taken an answer (a box that came up
+# a moment ago may miss the first one).
 key_box() {
-    local before
-    before=$(boxes_answered)
-    for _ in 1 2 3 4 5; do
-        xdotool key --window "$1" "$2" 2>/dev/null
-        for _ in $(seq 20); do
-            sleep 0.1
-            [ "$(boxes_answered)" != "$before" ] && return 0
-            show_alive || return 0
-        done
+    local before tries=0
+    before=$(boxes answered)
+    until [ "$(boxes answered)" != "$before" ] || ! show_alive; do
+        [ $((tries % 20)) = 0 ] && xdotool key --window "$1" "$2" 2>/dev/null
+        [ $((tries += 1)) -le 100 ] || fail "the box did not take $2"
+        sleep 0.1
     done
-    fail "the box did not take $2"
 }
 
 # Polls the command until it succeeds; fails with $1 once the show has ended or the step
@@ -123,10 +112,10 @@ wait_until() {
     done
 }
 
-# A box that is up and not answered yet (not one just answered) with one of these captions:
-# sets BOX (its id) and CAPTION.
+# A box that is up and not answered yet (its window may still be on its way, or one just
+# answered still there) with one of these captions: sets BOX (its id) and CAPTION.
 new_box() {
-    box_pending || return 1
+    [ "$(boxes shown)" -gt "$(boxes answered)" ] || return 1
     for CAPTION; do
         BOX=$(find_box "$CAPTION")
         [ -n "$BOX" ] && return 0
@@ -152,20 +141,7 @@ answer_question() {
     key_box "$BOX" $key
 }
 
-# Seconds on the clock of the swap trace (CLOCK_MONOTONIC; the machine does not suspend).
-monotonic_now() {
-    cut -d' ' -f1 /proc/uptime
-}
-
-swap_time() {
-    awk -v n="$1" '$1 == "tolvmarka-swap" && $2 == n { print $3; exit }' "$WORK/show.log"
-}
-
-swapped() {
-    [ -n "$(swap_time "$1")" ]
-}
-
 # Waits for frame $1 (default 5: the frame loop runs).
 wait_for_swap() {
-    wait_until "no frame ${1:-5}" swapped "${1:-5}"
+    wait_until "no frame ${1:-5}" grep -q "^tolvmarka-swap ${1:-5} " "$WORK/show.log"
 }

@@ -13,10 +13,8 @@
 #include "runtime/runtime.h"
 #include "tests/support/gl_trace.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <fstream>
 #include <glob.h>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -46,7 +44,7 @@ size_t CountLines(const std::string &text, const std::string &part) {
     return count;
 }
 
-// A private TMPDIR; the player's complaints on stderr are kept there to read.
+// A private TMPDIR for the player file.
 class PrivateTmp : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -54,26 +52,10 @@ class PrivateTmp : public ::testing::Test {
         ASSERT_NE(mkdtemp(dir), nullptr);
         dir_ = dir;
         setenv("TMPDIR", dir, 1);
-        fflush(stderr);
-        savedStderr_ = dup(STDERR_FILENO);
-        int log = open((dir_ + "/stderr").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-        ASSERT_GE(log, 0);
-        dup2(log, STDERR_FILENO);
-        close(log);
     }
     void TearDown() override {
-        fflush(stderr);
-        dup2(savedStderr_, STDERR_FILENO);
-        close(savedStderr_);
         EXPECT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0);
         unsetenv("SDL_AUDIODRIVER");
-    }
-    std::string Stderr() {
-        fflush(stderr);
-        std::ifstream file(dir_ + "/stderr");
-        std::stringstream text;
-        text << file.rdbuf();
-        return text.str();
     }
     bool Exists(const char *pattern) {
         glob_t found;
@@ -82,7 +64,6 @@ class PrivateTmp : public ::testing::Test {
         return result == 0;
     }
     std::string dir_;
-    int savedStderr_ = -1;
 };
 
 using LiveMusic = PrivateTmp;
@@ -98,7 +79,7 @@ TEST_F(LiveMusic, TheMusicDrivesTheSceneWithOrWithoutAnAudioDevice) {
     for (const Case &c : {Case{"tolvmarka-no-such-driver", 1, 1}, Case{"dummy", 0, 0}}) {
         SCOPED_TRACE(c.driver);
         setenv("SDL_AUDIODRIVER", c.driver, 1);
-        const size_t logBefore = Stderr().size();
+        testing::internal::CaptureStderr(); // the player's complaints, to count
         HeadlessSetBoxAnswer(IDYES);
         const uint32_t boxesBefore = HeadlessBoxCount();
         PlayerDevice = DEVICE_DEFAULT;
@@ -124,7 +105,7 @@ TEST_F(LiveMusic, TheMusicDrivesTheSceneWithOrWithoutAnAudioDevice) {
         MainHeapDestroy();
         PlatformShutdown();
         EXPECT_FALSE(Exists("tolvmarka.*")) << "the release must delete the player file and folder";
-        const std::string log = Stderr().substr(logBefore);
+        const std::string log = testing::internal::GetCapturedStderr();
         EXPECT_EQ(CountLines(log, "no audio device"), c.noDeviceLines) << log;
         EXPECT_EQ(CountLines(log, "silent clock"), c.silentClockLines) << log;
     }

@@ -1,26 +1,16 @@
 #!/usr/bin/env bash
-# The real show under quit signals, without a display, in hostile temporary directories and
-# against other users and other copies of itself. Whatever happens, it ends with exit code 0
-# and takes its player file and folder away.
-#
-#   show_cases.sh SHOW RACER INJECTED_LIBRARY CASE [SIGNAL]
-#
-# signal-WHERE SIGNAL: the signal ends the show within the quit bound, leaving no box or
-#   window and the screen's size as it was. WHERE: question (the box is up), startup
-#   (stopped as soon as its player file appears, signalled as it resumes), refused (the
-#   install failure's box is up), frames (windowed), fullscreen (on a 640x480 screen).
-# no-display: DISPLAY unset, naming no server, malformed: one line on stderr, nothing else.
-# Refused with the box "Failed to install bassmod to UserTempPath" and no window: read-only,
-#   long-tmpdir (more than 255 characters), full-tmpfs (20 KiB), file-size-limit (16 KiB).
-# Played and ended with SIGTERM: symlink and foreign-file (planted as bassmod.dll, left
-#   untouched), noexec (the file cannot be mapped: one line on stderr, the player's five
-#   "All is OK" boxes, then a silent show), relative-tmpdir (falls back to a private /tmp),
-#   killed-leftover (what SIGKILL leaves, given to another user, blocks nobody), two-copies.
-# racer: another user's library, renamed into the player file's way over six runs (when we
-#   are root every other run by a throwaway user, who takes the folder's name), never runs.
-# no-box-closed-stderr: no box can be shown and the file cannot be mapped: every box is told
-#   on stderr, the question counts as Yes (full screen, refused); again with stderr a pipe
-#   nobody reads.
+# show_cases.sh SHOW RACER INJECTED_LIBRARY CASE [SIGNAL]: the real show under quit signals,
+# without a display, in hostile temporary directories, against other users and copies of
+# itself. Whatever happens, it ends with exit code 0 and takes its player file away.
+# signal-WHERE: the signal ends it within the quit bound, leaving no box or window and the
+#   screen's size as it was. WHERE: question, startup (stopped as its player file appears,
+#   signalled as it resumes), refused (the install failure's box), frames, fullscreen.
+# Refused, one box and no window: read-only, long-tmpdir, full-tmpfs, file-size-limit.
+# Played and ended: symlink, foreign-file (planted, left untouched), noexec (the player
+#   cannot be mapped: one line on stderr, its five "All is OK" boxes, a silent show),
+#   relative-tmpdir (a private /tmp), killed-leftover (SIGKILL's leftover blocks nobody).
+# racer: another user's library, renamed into the player file's way, never runs.
+# no-box-closed-stderr: every box is told on stderr, the question counts as Yes.
 # Exit code 77 (skipped) when this user may not set the case up.
 set -u
 SHOW=$1
@@ -40,11 +30,8 @@ skip() {
     echo "SKIP ($SCENARIO): $*"
     exit 77
 }
-need_root() {
-    [ "$(id -u)" = 0 ] || skip "$1 needs root"
-}
 mount_tmp() {
-    need_root mounting
+    [ "$(id -u)" = 0 ] || skip "mounting needs root"
     mount -t tmpfs -o "$1" tmpfs "$TMP" 2>/dev/null || skip "mount is not permitted"
 }
 
@@ -83,7 +70,7 @@ symlink)
     ln -s "$WORK/target" "$TMP/bassmod.dll"
     ;;
 foreign-file)
-    need_root "giving a file to another user"
+    [ "$(id -u)" = 0 ] || skip "only root can give a file to another user"
     echo planted >"$TMP/bassmod.dll"
     chown nobody "$TMP/bassmod.dll"
     ;;
@@ -98,7 +85,7 @@ long-tmpdir | signal-refused)
     mkdir -p "$TMP"
     ;;
 relative-tmpdir)
-    need_root "a private /tmp"
+    [ "$(id -u)" = 0 ] || skip "a private /tmp needs root"
     unshare --mount --propagation private true 2>/dev/null || skip "unshare is not permitted"
     ;;
 esac
@@ -131,8 +118,7 @@ signal-*)
     sleep 0.2
     [ -z "$(find_box Tolvmarka)" ] || fail "a box is left on the screen"
     [ -z "$(find_main_window)" ] || fail "the show's window is left on the screen"
-    SCREEN_AFTER=$(xdpyinfo | awk '/dimensions:/ {print $2}')
-    [ "$SCREEN_AFTER" = "$SCREEN_BEFORE" ] || fail "the screen is $SCREEN_AFTER, was $SCREEN_BEFORE"
+    [ "$(xdpyinfo | awk '/dimensions:/ {print $2}')" = "$SCREEN_BEFORE" ] || fail "screen resized"
     ;;
 no-display)
     # A display number with no server behind it.
@@ -180,9 +166,8 @@ noexec)
         fail "the line does not carry the loader's reason"
     ;;
 relative-tmpdir)
-    # The show's /tmp is $TMP; X is reached through its abstract socket all the same. A
-    # checkout under /tmp (a CI clone) is mounted back into it: the show, the libraries of a
-    # sanitizer build and its suppressions must stay reachable.
+    # The show's /tmp is $TMP (X is reached through its abstract socket); a checkout under
+    # /tmp is mounted back into it, where the show and a sanitizer build's files live.
     KEEP=$(realpath "$SHOW")
     case $KEEP in /tmp/*/*) KEEP=${KEEP#/tmp/} KEEP=${KEEP%%/*} ;; *) KEEP= ;; esac
     start_show "$SHOW" TMPDIR=relative/dir unshare --mount --propagation private sh -c '
@@ -246,7 +231,7 @@ racer)
         start_show "$SHOW" TOLVMARKA_INJECTED_MARK="$WORK/injected" taskset -c "$CPU" chrt --idle 0
         # The first box comes after the library's load: the question, or the install failure
         # when the racer took the folder's name first.
-        wait_until "run $run: no box" box_pending
+        wait_until "run $run: no box" new_box Tolvmarka
         [ ! -e "$WORK/injected" ] || fail "run $run: the other user's library ran in the show"
         kill -TERM "$SHOW_PID"
         wait_clean_exit
@@ -272,10 +257,7 @@ os.close(reader)
 os.dup2(writer, 2)
 os.execv(sys.argv[1], sys.argv[1:])' "$SHOW" || fail "exit code $? with stderr a closed pipe"
     ;;
-*)
-    echo "unknown case $CASE" >&2
-    exit 2
-    ;;
+*) echo "unknown case $CASE" >&2 && exit 2 ;;
 esac
 check_nothing_left "$TMP"
 echo "PASS ($SCENARIO)"
