@@ -4,9 +4,7 @@
 #include <cstdlib>
 
 int main(int argc, char **argv) {
-    if (argc != 2)
-        return 2;
-    Display *display = XOpenDisplay(nullptr);
+    Display *display = argc == 2 ? XOpenDisplay(nullptr) : nullptr;
     if (!display)
         return 1;
     Window window = Window(strtoul(argv[1], nullptr, 0));

@@ -1,7 +1,6 @@
-# Sourced by the scripts that drive the real show, the traced build, under a private X server
-# as a viewer would. The caller sets SCENARIO (named in failures), ANSWER (Yes or No) and
-# SCREEN. Boxes take keys whatever their size and font: Return presses the default button
-# (Yes, OK), Escape the escape button (No, OK). The trace tells answers and frames apart.
+# Sourced by the scripts that drive the real show (the traced build) under a private X server
+# as a viewer would; the caller sets SCENARIO, ANSWER (Yes or No) and SCREEN. Boxes take keys
+# whatever their size and font: Return presses the default button, Escape the escape one.
 
 . "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
@@ -9,10 +8,9 @@ STEP_TIMEOUT=30 # seconds for any one thing the show has to do; generous for a l
 WORK=$(mktemp -d)
 TMP=$WORK/tmp # the show's TMPDIR
 mkdir "$TMP"
-SHOW_PID=
 
 cleanup() {
-    [ -n "$SHOW_PID" ] && kill -KILL "$SHOW_PID" 2>/dev/null
+    [ -n "${SHOW_PID:-}" ] && kill -KILL "$SHOW_PID" 2>/dev/null
     [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
     grep -o " $WORK/[^ ]*" /proc/mounts | xargs -r umount # a scenario's mounts
     rm -rf "$WORK"
@@ -26,10 +24,6 @@ fail() {
     exit 1
 }
 
-now_ms() {
-    echo $(($(date +%s%N) / 1000000))
-}
-
 # Starts the show with SIGINT and SIGQUIT at their defaults (a script's background job has
 # them ignored); "NAME=value" arguments, then maybe a command to run the show under.
 start_show() {
@@ -41,17 +35,13 @@ start_show() {
 }
 
 show_alive() {
-    kill -0 "$SHOW_PID" 2>/dev/null
+    kill -0 "${SHOW_PID:-}" 2>/dev/null
 }
 
-# Waits at most BOUND ms (from SINCE, in ms since the epoch; default now) for the show to end
-# with exit code 0; sets ENDED_MS.
+# Waits at most $1 ms (default the step's timeout) for the show to end with exit code 0.
 wait_clean_exit() {
-    local bound=${1:-$((STEP_TIMEOUT * 1000))} since=${2:-$(now_ms)} code
-    while show_alive && [ $(($(now_ms) - since)) -lt "$bound" ]; do
-        sleep 0.01
-    done
-    ENDED_MS=$(($(now_ms) - since))
+    local bound=${1:-$((STEP_TIMEOUT * 1000))} code
+    timeout "${bound}e-3" tail -s 0.01 -f --pid="$SHOW_PID" /dev/null
     show_alive && fail "the show still runs ${bound} ms on"
     wait "$SHOW_PID"
     code=$?

@@ -20,16 +20,13 @@ esac
 # the sprite's suit is the only near-white picture after the opening, the lit object is dim
 # with as much green as red, the plates are red.
 scene_of() {
-    local picture="$WORK/scene.png" mean bright green red
-    import -window "$1" "$picture" 2>/dev/null || return 1
-    mean=$(convert "$picture" -colorspace gray -format '%[fx:mean]' info:)
-    bright=$(convert "$picture" -colorspace gray -threshold 60% -format '%[fx:mean]' info:)
-    green=$(convert "$picture" -channel G -separate -format '%[fx:mean]' info:)
-    red=$(convert "$picture" -channel R -separate -format '%[fx:mean]' info:)
-    awk -v m="$mean" -v b="$bright" -v g="$green" -v r="$red" 'BEGIN {
-        if (m > 0.15) print "tunnel"
-        else if (b > 0.002) print "sprite"
-        else if (m > 0.003 && g > 0.5 * r) print "object"
+    import -window "$1" "$WORK/scene.png" 2>/dev/null || return 1
+    # Mean red, green, grey, and the share of bright pixels.
+    convert "$WORK/scene.png" -format '%[fx:mean.r] %[fx:mean.g] ' -write info: -colorspace gray \
+        -format '%[fx:mean] ' -write info: -threshold 60% -format '%[fx:mean]\n' info: | awk '{
+        if ($3 > 0.15) print "tunnel"
+        else if ($4 > 0.002) print "sprite"
+        else if ($3 > 0.003 && $2 > 0.5 * $1) print "object"
         else print "other" }'
 }
 
@@ -67,7 +64,6 @@ else
 fi
 
 if [ "$SCENARIO" = windowed-music ]; then
-    player_files "$TMP" >/dev/null || fail "no bassmod.dll in TMPDIR while the show runs"
     # Title B starts the music on frame 86. Orders 2, 4 and 6 begin 6.19, 12.39 and 18.58 s
     # into it (64 rows of 3 ticks at 155 BPM make 3.097 s); look about 3 s after each, when
     # the scene has settled whatever the frame rate.
@@ -86,9 +82,8 @@ case $SCENARIO in
 windowed-escape | windowed-music | fullscreen)
     # SDL takes a focus change in with a short delay and drops keys until then: a press
     # that came too early is repeated.
-    if [ "$(xdotool getwindowfocus)" != "$((WINDOW))" ]; then
+    [ "$(xdotool getwindowfocus)" = "$((WINDOW))" ] ||
         timeout 10 xdotool windowfocus --sync "$WINDOW" || fail "the window did not take the focus"
-    fi
     for _ in 1 2 3; do
         xdotool key Escape
         timeout 5 tail -s 0.1 -f --pid="$SHOW_PID" /dev/null && break

@@ -11,7 +11,6 @@
 #   relative-tmpdir (a private /tmp), killed-leftover (SIGKILL's leftover blocks nobody).
 # racer: another user's library, renamed into the player file's way, never runs.
 # no-box-closed-stderr: every box is told on stderr, the question counts as Yes.
-# Exit code 77 (skipped) when this user may not set the case up.
 set -u
 SHOW=$1
 RACER=$2
@@ -28,7 +27,7 @@ QUIT_BOUND_MS=${TOLVMARKA_QUIT_BOUND_MS:-1000}
 
 skip() {
     echo "SKIP ($SCENARIO): $*"
-    exit 77
+    exit 77 # skipped
 }
 mount_tmp() {
     [ "$(id -u)" = 0 ] || skip "mounting needs root"
@@ -109,11 +108,11 @@ signal-*)
         wait_for_swap
         ;;
     esac
-    SENT=$(now_ms)
+    SENT=$(date +%s%N)
     kill -"$SIGNAL" "$SHOW_PID"
     kill -CONT "$SHOW_PID"
-    wait_clean_exit "$QUIT_BOUND_MS" "$SENT"
-    echo "ended ${ENDED_MS} ms after SIG$SIGNAL"
+    wait_clean_exit "$QUIT_BOUND_MS"
+    echo "ended $((($(date +%s%N) - SENT) / 1000000)) ms after SIG$SIGNAL"
     # The box's own process goes with the show (its window would outlive it otherwise).
     sleep 0.2
     [ -z "$(find_box Tolvmarka)" ] || fail "a box is left on the screen"
@@ -160,8 +159,8 @@ foreign-file)
     ;;
 noexec)
     [ "$ERROR_BOXES" = 5 ] || fail "$ERROR_BOXES error boxes, not one per reporting call (5)"
-    lines=$(grep -c 'player library could not be loaded' "$WORK/show.log")
-    [ "$lines" = 1 ] || fail "the load failure is told $lines times, not once"
+    [ "$(grep -c 'player library could not be loaded' "$WORK/show.log")" = 1 ] ||
+        fail "the load failure is not told once"
     grep -q 'failed to map segment\|operation not permitted' "$WORK/show.log" ||
         fail "the line does not carry the loader's reason"
     ;;
@@ -186,7 +185,7 @@ killed-leftover)
     start_show "$SHOW"
     play_and_end
     [ "$(ls -A "$TMP")" = "$LEFT" ] || fail "TMPDIR holds $(ls -A "$TMP"), not only $LEFT"
-    rm -rf "${TMP:?}"/*
+    rm -rf "${TMP:?}"/* # checked above
     ;;
 two-copies)
     start_show "$SHOW"
