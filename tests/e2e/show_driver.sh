@@ -102,8 +102,8 @@ wait_until() {
     done
 }
 
-# A box that is up and not answered yet (its window may still be on its way, or one just
-# answered still there) with one of these captions: sets BOX (its id) and CAPTION.
+# A box the trace shows as up and unanswered (not one whose window outlives its answer) and
+# mapped, with one of these captions: sets BOX (its id) and CAPTION.
 new_box() {
     [ "$(boxes shown)" -gt "$(boxes answered)" ] || return 1
     for CAPTION; do
