@@ -96,9 +96,9 @@ wait_clean_exit
 check_nothing_left "$TMP"
 [ -z "$(find_main_window)" ] || fail "a window is left on the screen"
 if [ "$SCENARIO" = windowed-music ]; then
-    # The disk driver writes what the device plays, at its pace, from the player's start
-    # (before the question). Nothing is heard before title B; the music comes with it. 0.5 s
-    # absorbs the device buffers and the start-up between launch and the player's start.
+    # The disk driver writes what the device plays (16-bit stereo at 44100 Hz) from the
+    # player's start, before the question. Nothing is heard before title B; the music comes
+    # with it. 0.5 s absorbs the device buffers and the start-up before the player's start.
     python3 -c 'import array, sys
 samples = array.array("h", open(sys.argv[1], "rb").read())
 first = next((i for i, s in enumerate(samples) if s != 0), len(samples)) / 88200
