@@ -1,15 +1,10 @@
 // Sends a window the close request that a window manager's close box sends
 // (WM_PROTOCOLS / WM_DELETE_WINDOW). Usage: x11_close_request WINDOW_ID
 #include <X11/Xlib.h>
-#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char **argv) {
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s WINDOW_ID\n", argv[0]);
-        return 2;
-    }
-    Display *display = XOpenDisplay(nullptr);
+    Display *display = argc == 2 ? XOpenDisplay(nullptr) : nullptr;
     if (!display)
         return 1;
     Window window = Window(strtoul(argv[1], nullptr, 0));

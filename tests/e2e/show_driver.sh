@@ -1,46 +1,66 @@
-# Sourced by the scripts that drive the real show under a private X server as a viewer
-# would (tests/e2e, tests/hardening): its windows and message boxes, clicks, frames and exit.
-# Expects WORK, SCREEN, ANSWER (Yes or No), STEP_TIMEOUT (seconds), SHOW_PID once the show
-# runs, and SCENARIO (named in failure messages) to be set by the caller.
-#
-# The boxes are answered with keys, whatever their size and font: Return presses the default
-# button (Yes, OK) and Escape the escape button (No, OK). The show must be the
-# traced build (tolvmarka-traced): its trace tells when a box has been answered.
+# Sourced by the scripts that drive the real show (the traced build) under a private X server
+# as a viewer would; the caller sets SCENARIO, ANSWER (Yes or No) and SCREEN. Boxes take keys
+# whatever their size and font: Return presses the default button, Escape the escape one.
 
 . "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
 
+STEP_TIMEOUT=30 # seconds for any one thing the show has to do; generous for a loaded machine
+WORK=$(mktemp -d)
+TMP=$WORK/tmp # the show's TMPDIR
+mkdir "$TMP"
+
+cleanup() {
+    [ -n "${SHOW_PID:-}" ] && kill -KILL "$SHOW_PID" 2>/dev/null
+    [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null && wait "$XVFB_PID" 2>/dev/null
+    grep -o " $WORK/[^ ]*" /proc/mounts | xargs -r umount # a scenario's mounts
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
 fail() {
     echo "FAIL ($SCENARIO): $*" >&2
-    echo "--- windows:" >&2
-    xwininfo -root -children 2>&1 | grep '"' >&2
-    echo "--- show's output:" >&2
-    tail -20 "$WORK/show.log" >&2
+    xwininfo -root -children 2>&1 | grep '"' | sed 's/^ */window: /' >&2
+    tail -20 "$WORK/show.log" | sed 's/^/show: /' >&2
     exit 1
 }
 
-# Top-level windows as "id name class geometry" for the mapped ones.
-mapped_windows() {
-    xwininfo -root -children 2>/dev/null | grep '"' | while read -r id rest; do
-        xwininfo -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' || continue
-        echo "$id $rest"
+# Starts the show with SIGINT and SIGQUIT at their defaults (a script's background job has
+# them ignored); "NAME=value" arguments, then maybe a command to run the show under.
+start_show() {
+    local show=$1
+    shift
+    env --default-signal=INT,QUIT TMPDIR="$TMP" SDL_AUDIODRIVER=dummy "$@" "$show" \
+        >"$WORK/show.log" 2>&1 &
+    SHOW_PID=$!
+}
+
+show_alive() {
+    kill -0 "${SHOW_PID:-}" 2>/dev/null
+}
+
+# Waits at most $1 ms (default the step's timeout) for the show to end with exit code 0.
+wait_clean_exit() {
+    local bound=${1:-$((STEP_TIMEOUT * 1000))} code
+    timeout "${bound}e-3" tail -s 0.01 -f --pid="$SHOW_PID" /dev/null
+    show_alive && fail "the show still runs ${bound} ms on"
+    wait "$SHOW_PID"
+    code=$?
+    SHOW_PID=
+    [ "$code" = 0 ] || fail "exit code $code"
+}
+
+# The first mapped top-level window whose "name": (class) matches $1: a message box has no
+# class.
+find_window() {
+    xwininfo -root -children 2>/dev/null | grep -F "$1" | while read -r id _; do
+        xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && echo "$id" && break
     done
 }
-
-# The id and width of a mapped message box (no WM_CLASS) with this caption.
 find_box() {
-    mapped_windows | awk -v name="\"$1\":" '$2 == name && $3 == "()" {
-        split($4, size, "x"); print $1, size[1]; exit }'
+    find_window "\"$1\": ()"
 }
-
 find_main_window() {
-    mapped_windows | awk '$3 == "(\"WindowClass_0\"" { print $1; exit }'
-}
-
-geometry_of() {
-    local info
-    info=$(xwininfo -id "$1")
-    echo "$(awk '/Absolute upper-left X/ {x=$NF} /Absolute upper-left Y/ {y=$NF}
-        /Width:/ {w=$NF} /Height:/ {h=$NF} END {print w "x" h "+" x "+" y}' <<<"$info")"
+    find_window '("WindowClass_0"'
 }
 
 # The player file of the show(s) under TMPDIR $1, in their private folders.
@@ -53,102 +73,65 @@ check_nothing_left() {
     [ -z "$(ls -A "$1")" ] || fail "left in TMPDIR: $(find "$1" -mindepth 1 | tr '\n' ' ')"
 }
 
-show_alive() {
-    kill -0 "$SHOW_PID" 2>/dev/null
+# How many boxes the show has put up (shown) or had answered (answered), from its trace.
+boxes() {
+    grep -c "^tolvmarka-box-$1 " "$WORK/show.log"
 }
 
-boxes_answered() {
-    grep -c '^tolvmarka-box-answered ' "$WORK/show.log"
-}
-
-# A box is up and not answered yet (its window may still be on its way).
-box_pending() {
-    [ "$(grep -c '^tolvmarka-box-shown ' "$WORK/show.log")" -gt "$(boxes_answered)" ]
-}
-
-# Sends the key to the box until the show has taken an answer (a box that came up a moment
-# ago may miss the first one).
+# Sends the key to the box every 2 s until the show has taken an answer (a box that came up
+# a moment ago may miss the first one).
 key_box() {
-    local id=$1 key=$2 before
-    before=$(boxes_answered)
-    for _ in 1 2 3 4 5; do
-        xdotool key --window "$id" "$key" 2>/dev/null
-        for _ in $(seq 20); do
-            sleep 0.1
-            [ "$(boxes_answered)" != "$before" ] && return 0
-            show_alive || return 0
-        done
+    local before tries=0
+    before=$(boxes answered)
+    until [ "$(boxes answered)" != "$before" ] || ! show_alive; do
+        [ $((tries % 20)) = 0 ] && xdotool key --window "$1" "$2" 2>/dev/null
+        [ $((tries += 1)) -le 100 ] || fail "the box did not take $2"
+        sleep 0.1
+    done
+}
+
+# Polls the command until it succeeds; fails with $1 once the show has ended or the step
+# has timed out.
+wait_until() {
+    local what=$1 deadline=$((SECONDS + STEP_TIMEOUT))
+    shift
+    until "$@"; do
+        show_alive || fail "$what: the show ended"
+        [ $SECONDS -lt $deadline ] || fail "$what within ${STEP_TIMEOUT}s"
+        sleep 0.1
+    done
+}
+
+# A box the trace shows as up and unanswered (not one whose window outlives its answer) and
+# mapped, with one of these captions: sets BOX (its id) and CAPTION.
+new_box() {
+    [ "$(boxes shown)" -gt "$(boxes answered)" ] || return 1
+    for CAPTION; do
+        BOX=$(find_box "$CAPTION")
+        [ -n "$BOX" ] && return 0
     done
     return 1
 }
 
-# Answers the player's error boxes (while it is a placeholder) until the question comes,
-# then answers it.
+wait_for_box() {
+    wait_until "no box $*" new_box "$@"
+}
+
+# Answers the player's error boxes (counted in ERROR_BOXES), then the question.
 answer_question() {
-    local deadline=$((SECONDS + STEP_TIMEOUT)) box
-    while [ $SECONDS -lt $deadline ]; do
-        show_alive || fail "the show ended before asking"
-        box_pending || { sleep 0.1 && continue; }
-        box=$(find_box Error)
-        if [ -n "$box" ]; then
-            key_box "${box% *}" Return || fail "the Error box did not take Return"
-            continue
-        fi
-        box=$(find_box Tolvmarka)
-        if [ -n "$box" ]; then
-            if [ "$ANSWER" = Yes ]; then
-                key_box "${box% *}" Return || fail "Yes (Return) was not taken"
-            else
-                key_box "${box% *}" Escape || fail "No (Escape) was not taken"
-            fi
-            return 0
-        fi
-        sleep 0.2
+    local key=Escape
+    ERROR_BOXES=0
+    wait_for_box Error Tolvmarka
+    while [ "$CAPTION" = Error ]; do
+        key_box "$BOX" Return
+        ERROR_BOXES=$((ERROR_BOXES + 1))
+        wait_for_box Error Tolvmarka
     done
-    fail "no question box within ${STEP_TIMEOUT}s"
+    [ "$ANSWER" = Yes ] && key=Return
+    key_box "$BOX" $key
 }
 
-wait_for_frames() {
-    local deadline=$((SECONDS + STEP_TIMEOUT))
-    while [ $SECONDS -lt $deadline ]; do
-        grep -q '^tolvmarka-swap 5 ' "$WORK/show.log" && return 0
-        show_alive || fail "the show ended before its frame loop"
-        sleep 0.1
-    done
-    fail "no frames within ${STEP_TIMEOUT}s"
-}
-
-wait_for_exit() {
-    local deadline=$((SECONDS + STEP_TIMEOUT))
-    while show_alive && [ $SECONDS -lt $deadline ]; do
-        sleep 0.1
-    done
-    show_alive && fail "the show did not end within ${STEP_TIMEOUT}s"
-    wait "$SHOW_PID"
-    EXIT_CODE=$?
-    SHOW_PID=
-}
-
-# Seconds on the clock of the swap trace (CLOCK_MONOTONIC; the machine does not suspend).
-monotonic_now() {
-    cut -d' ' -f1 /proc/uptime
-}
-
-swap_time() {
-    awk -v n="$1" '$1 == "tolvmarka-swap" && $2 == n { print $3; exit }' "$WORK/show.log"
-}
-
+# Waits for frame $1 (default 5: the frame loop runs).
 wait_for_swap() {
-    local deadline=$((SECONDS + STEP_TIMEOUT))
-    while [ -z "$(swap_time "$1")" ] && [ $SECONDS -lt $deadline ]; do
-        show_alive || fail "the show ended before frame $1"
-        sleep 0.1
-    done
-    [ -n "$(swap_time "$1")" ] || fail "no frame $1 within ${STEP_TIMEOUT}s"
-}
-
-sleep_until() {
-    local delay
-    delay=$(awk -v t="$1" -v now="$(monotonic_now)" 'BEGIN { d = t - now; print (d > 0 ? d : 0) }')
-    sleep "$delay"
+    wait_until "no frame ${1:-5}" grep -q "^tolvmarka-swap ${1:-5} " "$WORK/show.log"
 }

@@ -1,12 +1,8 @@
-# Sourced by the scripts that run the show under a private X server (tests/e2e,
-# tests/hardening, bench/). Expects WORK (a private directory) and SCREEN (e.g. 1024x768x24).
-#
-# start_xvfb: starts the server and sets DISPLAY and XVFB_PID. Xvfb picks a free display
-# number itself and writes it to -displayfd once it is ready: choosing a number here could
-# race with another script doing the same, and then one of the shows would find no server.
-# -noreset: otherwise the server resets whenever its last client leaves and refuses clients
-# meanwhile; SDL opens and closes the display once before it opens it for good, so the show
-# would now and then find no display.
+# Sourced by the scripts that run the show under a private X server. start_xvfb starts one
+# with SCREEN (e.g. 1024x768x24), using WORK (a private directory), and sets DISPLAY and
+# XVFB_PID. Xvfb picks a free display itself and writes it to -displayfd once ready, so that
+# parallel runs cannot race for one. -noreset: SDL opens and closes the display once before
+# it keeps it open, and a server that resets when its last client leaves refuses it then.
 start_xvfb() {
     local waited=0
     : >"$WORK/displayfd"

@@ -1,12 +1,8 @@
-// An attack on the player file in a directory that the attacker may write to:
-//
-//   racer DIR LIBRARY
-//
-// Watches DIR (inotify) and puts LIBRARY in the show's way as soon as it can: renamed over
-// a "bassmod.dll" once the show has written to it (earlier, the show would find its own
-// file unlinked and refuse it). A new folder that the racer may watch (one of its own user)
-// is watched the same way; one that it may not is renamed away and replaced by a folder
-// of the racer's with LIBRARY as its "bassmod.dll". Runs until killed.
+// racer DIR LIBRARY: an attack on the player file in a directory the attacker may write to.
+// Watches DIR and renames LIBRARY over a "bassmod.dll" once the show has written to it
+// (earlier, the show would find its own file unlinked and refuse it). A new folder it may
+// watch is watched the same way; one it may not is renamed away and replaced by a folder of
+// its own with LIBRARY as its "bassmod.dll". Runs until killed.
 #include <cstdio>
 #include <map>
 #include <string>

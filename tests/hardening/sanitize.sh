@@ -1,15 +1,9 @@
 #!/usr/bin/env bash
-# Builds the project under a sanitizer in a build directory of its own and runs the tests
-# that matter for it.
-#
-#   sanitize.sh address   AddressSanitizer with UndefinedBehaviorSanitizer (build-asan):
-#                         the unit, GL, runtime, player, module, window, fuzz-corpus and
-#                         hardening tests
-#   sanitize.sh thread    ThreadSanitizer (build-tsan): the player, the sequencer and frame
-#                         loop, and the live music, where the player's thread calls into the
-#                         show while frames run
-#
-# Further arguments go to ctest.
+# sanitize.sh address|thread [CTEST-ARGS]: builds the project under a sanitizer in a build
+# directory of its own and runs the tests that matter for it. address: ASan with UBSan
+# (build-asan) over the unit, GL, runtime, player, module, window, fuzz-corpus and hardening
+# tests. thread: TSan (build-tsan) over the player, the sequencer and frame loop, and the
+# live music, where the player's thread calls into the show while frames run.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 MODE=${1:?address or thread}
@@ -24,9 +18,7 @@ address)
     TARGETS=()
     LABELS='^(unit|gl|runtime|player|module|window|fuzz|hardening)$'
     NAMES=
-    # Heap.DestroyReturnsEveryBlockToTheSystem reads malloc's own statistics, which the
-    # sanitizer's allocator does not keep.
-    # hardening_valgrind runs Valgrind, which cannot run a sanitizer-built program.
+    # The sanitizer's allocator keeps no malloc statistics; Valgrind cannot run its programs.
     EXCLUDE='^(Heap\.DestroyReturnsEveryBlockToTheSystem|hardening_valgrind)$'
     export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
@@ -37,7 +29,7 @@ address)
 thread)
     BUILD=build-tsan
     SAN="-fsanitize=thread -fno-omit-frame-pointer"
-    TARGETS=(--target bassmod player_test core_test core_probe_player live_music_test)
+    TARGETS=(--target bassmod player_test core_test core_probe_player player_live_test)
     LABELS='^player$'
     NAMES='^(ShowTest|LiveMusic)\.'
     # The whole show's frames on one thread with the probe player: nothing for the race
@@ -45,18 +37,13 @@ thread)
     EXCLUDE='^ShowTest\.RunEndsWithTheFrameInWhichTheScrollTextFirstPassesItsEnd$'
     export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
     ;;
-*)
-    echo "sanitize.sh: unknown mode $MODE" >&2
-    exit 2
-    ;;
+*) echo "sanitize.sh: unknown mode $MODE" >&2 && exit 2 ;;
 esac
 
-# Libraries that get unloaded before the process ends (the player's SDL2 and libxmp when the
-# show unloads the player, Mesa's DRI driver when EGL terminates) are linked into every
-# sanitizer-built program, so that they stay mapped: memory their globals still point to
-# would otherwise read as leaked once the module is gone, with frames that cannot be named.
-# The driver file is found at run time under its soname, which is not its file name: a
-# link by that name in the build directory leads to it.
+# Libraries unloaded before the end (the player's SDL2 and libxmp, Mesa's DRI driver) are
+# linked into every program so that they stay mapped: what their globals point to would read
+# as leaked, from frames that cannot be named. The driver is found under its soname, which
+# is not its file name: a link by that name in the build directory leads to it.
 KEEP_LOADED="-Wl,--no-as-needed -lSDL2 -lxmp"
 DRIVER=/usr/lib/$(gcc -print-multiarch)/dri/swrast_dri.so
 if [ -e "$DRIVER" ]; then

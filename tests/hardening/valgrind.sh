@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# Memcheck on a short headless run of the show: the capture tool's offline run (start-up,
-# frames, the player decoding, the release) in a private TMPDIR. Fails on any invalid
-# access and on definite leaks.
-#
-#   valgrind.sh CAPTURE [FRAMES]
-#
-# Mesa draws with softpipe here: llvmpipe's JIT-compiled code is slow under Valgrind and
+# valgrind.sh CAPTURE [FRAMES]: memcheck on the capture tool's offline run of FRAMES (60):
+# start-up, frames, the player decoding, the release. Fails on any invalid access and on
+# definite leaks. Mesa draws with softpipe: llvmpipe's JIT code is slow under Valgrind and
 # reads as uninitialised memory to it.
 set -u
 CAPTURE=$1
