@@ -77,49 +77,26 @@ TEST_F(Win32Test, MissingLibraryLeavesTheSlotEmptyWithTheLoadersReason) {
     EXPECT_EQ(LibrarySymbol(0, "GetTickCount"), nullptr);
 }
 
-// Takes the messages queued so far, one poll each, until `event` comes; 0 when it never does.
-uint32_t PollUntil(uint32_t event) {
-    for (int i = 0; i < 200; i++) {
-        uint32_t got = WindowPoll();
-        if (got == event)
-            return got;
-    }
-    return 0;
-}
-
-TEST_F(Win32Test, WindowZeroIsARealWindowWhoseMessagesBecomeEvents) {
+// The window's events, client size and class name are seen by the end-to-end run under Wine;
+// here: its place and style, and the classes' lives.
+TEST_F(Win32Test, WindowZeroIsAPlacedRealWindowWhoseClassLivesAsLongAsIt) {
     ASSERT_EQ(WindowRuntimeInit(), 1);
-    char name[64];
     const uint32_t windowed = WS_CAPTION | WS_SYSMENU;
     ASSERT_NE(WindowOpen(0, 0, 0, 640, 480, windowed, "Tolvmarka"), 0);
     HWND window = reinterpret_cast<HWND>(WindowHandle(0));
-    ASSERT_TRUE(IsWindow(window));
-    ASSERT_GT(GetClassNameA(window, name, sizeof name), 0);
-    EXPECT_STREQ(name, "WindowClass_0");
-    EXPECT_EQ(ClientWidth(), 640);
-    EXPECT_EQ(ClientHeight(), 480);
     RECT outer;
-    GetWindowRect(window, &outer);
+    ASSERT_TRUE(GetWindowRect(window, &outer));
     EXPECT_EQ(outer.left, 0);
     EXPECT_EQ(outer.top, 0);
     const LONG style = GetWindowLongA(window, GWL_STYLE);
     EXPECT_EQ(style & (WS_CAPTION | WS_SYSMENU | WS_VISIBLE), LONG(windowed | WS_VISIBLE));
     EXPECT_EQ(style & WS_THICKFRAME, 0);
 
-    // Escape as the frame loop sees it: the key message with its code, then its character.
-    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
-    EXPECT_EQ(PollUntil(WM_KEYDOWN), uint32_t(WM_KEYDOWN));
-    EXPECT_EQ(LastMessageParam(), uint32_t(VK_ESCAPE));
-
-    // The close request is an event; the window stays until the program closes it.
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(PollUntil(EVENT_CLOSE), uint32_t(EVENT_CLOSE));
-    EXPECT_TRUE(IsWindow(window));
-
     // Reopening the number replaces the window under the same class.
     ASSERT_NE(WindowOpen(0, 0, 0, 320, 200, windowed, "again"), 0);
     EXPECT_FALSE(IsWindow(window));
     window = reinterpret_cast<HWND>(WindowHandle(0));
+    char name[64];
     ASSERT_GT(GetClassNameA(window, name, sizeof name), 0);
     EXPECT_STREQ(name, "WindowClass_0");
     EXPECT_EQ(ClientWidth(), 320);
