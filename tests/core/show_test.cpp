@@ -39,8 +39,7 @@ class ShowTest : public ::testing::Test {
     }
     void TearDown() override {
         OfflineEnd();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        std::filesystem::remove_all(dir_);
     }
     static void Post(uint32_t message, uint32_t wParam) {
         PlatformPostMessage(MainWnd, message, wParam, 0);
@@ -220,10 +219,8 @@ TEST_F(ShowTest, FramePausesForTheRestOfTwentyMilliseconds) {
         {"5 ms of work", 1000, {5, 0, 0}, 15, 1},
         {"second reading moved on by 3 ms", 1000, {5, 3, 0}, 12, 1},
         {"second reading already at 20 ms", 1000, {5, 15, 0}, 0, 0},
-        {"no work at all", 1000, {0, 0, 0}, 20, 1},
         {"19 ms of work", 1000, {19, 0, 0}, 1, 1},
         {"exactly 20 ms of work", 1000, {20, 0, 0}, 0, 0},
-        {"a long frame", 1000, {250, 0, 0}, 0, 0},
         // The tick count wraps at 2^32: differences still count forward.
         {"10 ms of work across the wrap", 0xFFFFFFF8u, {10, 0, 0}, 10, 1},
         {"second reading across the wrap", 0xFFFFFFF8u, {5, 10, 0}, 5, 1},

@@ -16,8 +16,6 @@ xm::Module TinyModule() {
     m.order = {1, 0, 1};
     m.patterns = {xm::EmptyPattern(4, 2), xm::EmptyPattern(4, 2)};
     m.patterns[0].At(0, 0) = {xm::XmNote(4, 0), 1, 0x40, 0x0C, 0x20}; // every field: raw form
-    m.patterns[0].At(1, 1) = {xm::XmNote(3, 7), 3, 0, 0, 0};
-    m.patterns[0].At(3, 0) = {xm::NOTE_OFF, 0, 0, 0, 0};
     m.patterns[1].At(2, 1) = {0, 0, 0, 0x0F, 0x06};
 
     std::vector<int16_t> saw;
@@ -34,9 +32,8 @@ xm::Module TinyModule() {
 }
 
 // What the committed module does not use; the rest its byte-exact regeneration pins.
-TEST(XmWriter, LibxmpReadsBackEveryField) {
-    const xm::Module source = TinyModule();
-    const std::vector<uint8_t> bytes = xm::XmWrite(source);
+TEST(XmWriter, LibxmpReadsBackWhatTheSongLeavesOut) {
+    const std::vector<uint8_t> bytes = xm::XmWrite(TinyModule());
     xmp_context context = xmp_create_context();
     ASSERT_EQ(0, xmp_load_module_from_memory(context, bytes.data(), long(bytes.size())));
     xmp_module_info info;
@@ -47,48 +44,26 @@ TEST(XmWriter, LibxmpReadsBackEveryField) {
     };
     const xmp_instrument &lead = m->xxi[0];
     ASSERT_EQ(3, m->ins);
-    ASSERT_EQ(1, lead.nsm);
     ASSERT_EQ(1, m->xxi[2].nsm);
     const xmp_event full = event(0, 0, 0);
     const struct {
         const char *what;
         int actual, expected;
     } fields[] = {
-        {"patterns", m->pat, 2 + 1}, // libxmp appends one blank pattern of its own
-        {"length", m->len, 3},
         {"restart", m->rst, 1},
-        {"first order", m->xxo[0], 1},
         // libxmp counts notes from C-0 of its own octave numbering, 12 above the file's.
         {"raw cell's note", full.note, 49 + 12},
         {"raw cell's volume", full.vol, 0x40 - 0x10 + 1}, // libxmp keeps volume + 1
         {"raw cell's effect", full.fxt, 0x0C},
         {"raw cell's parameter", full.fxp, 0x20},
-        {"packed instrument", event(0, 1, 1).ins, 3},
-        {"key off", event(0, 0, 3).note, XMP_KEY_OFF},
         {"effect only", event(1, 1, 2).fxt, 0x0F},
-        {"empty cell", event(1, 0, 2).note, 0},
         {"empty instrument's samples", m->xxi[1].nsm, 0},
-        {"finetune", lead.sub[0].fin, -20},
-        {"panning", lead.sub[0].pan, 200},
-        {"sustain", lead.aei.flg, XMP_ENVELOPE_ON | XMP_ENVELOPE_SUS},
-        {"sustain point", lead.aei.sus, 1},
-        {"envelope tick", lead.aei.data[2], 10},
         {"panning loop", lead.pei.flg, XMP_ENVELOPE_ON | XMP_ENVELOPE_LOOP},
         {"panning loop end", lead.pei.lpe, 1},
     };
     for (const auto &f : fields)
         EXPECT_EQ(f.actual, f.expected) << f.what;
 
-    // Frames past the loop end are not compared: libxmp overwrites them with the loop's start
-    // so that interpolation across the seam is smooth.
-    const xmp_sample &wave = m->xxs[lead.sub[0].sid];
-    EXPECT_EQ(XMP_SAMPLE_16BIT | XMP_SAMPLE_LOOP, wave.flg & 0x07);
-    ASSERT_EQ(48, wave.lpe);
-    EXPECT_EQ(16, wave.lps);
-    const std::vector<int16_t> &data = source.instruments[0].samples[0].data;
-    const int16_t *pcm = reinterpret_cast<const int16_t *>(wave.data);
-    EXPECT_EQ(std::vector<int16_t>(data.begin(), data.begin() + 48),
-              std::vector<int16_t>(pcm, pcm + 48));
     const xmp_sample &click = m->xxs[m->xxi[2].sub[0].sid];
     EXPECT_EQ(XMP_SAMPLE_LOOP | XMP_SAMPLE_LOOP_BIDIR, click.flg & 0x07);
     ASSERT_EQ(4, click.lpe);
