@@ -1,6 +1,5 @@
-// The show on the recorded GL stream, with a probe in place of the player library: the
-// sequencer's course through the opening and the music's syncs, the state each layer step
-// leaves for the next, and the frame's pacing and ways out.
+// The show on the recorded GL stream with a probe for the player: the sequencer's course and
+// syncs, the state each layer step leaves for the next, the frame's pacing and ways out.
 #include "content/content.h"
 #include "core/frame_loop.h"
 #include "core/offline.h"

@@ -1,6 +1,5 @@
-// The window runtime on the headless platform, which draws the frames of a classic desktop
-// (3 px dialog frame, 19 px caption), so outer sizes differ from client sizes here as they do
-// on the original system.
+// The window runtime on the headless platform, whose frames (3 px dialog frame, 19 px caption)
+// make outer sizes differ from client sizes as on a desktop.
 #include "display/headless.h"
 #include "display/window.h"
 #include "runtime/heap.h"
