@@ -40,10 +40,6 @@ class ShowTest : public ::testing::Test {
         OfflineEnd();
         std::filesystem::remove_all(dir_);
     }
-    static void Post(uint32_t message, uint32_t wParam) {
-        PlatformPostMessage(MainWnd, message, wParam, 0);
-    }
-
     std::string dir_;
     ProbePlayer *player = nullptr;
 };
@@ -249,9 +245,9 @@ TEST_F(ShowTest, CloseRequestOrAParameterOf27EndsTheRun) {
     for (const auto &c : cases) {
         while (WindowPoll() != EVENT_NONE) {
         }
-        Post(WM_MOUSEMOVE, 5);
+        PlatformPostMessage(MainWnd, WM_MOUSEMOVE, 5, 0);
         ASSERT_EQ(RunFrame(), 0);
-        Post(c.message, c.wParam);
+        PlatformPostMessage(MainWnd, c.message, c.wParam, 0);
         EXPECT_EQ(RunFrame(), c.ends) << "message " << c.message << " " << c.wParam;
         if (c.ends) {
             EXPECT_EQ(RunFrame(), c.message != WM_CLOSE) << "an empty poll keeps the 27";
@@ -264,8 +260,8 @@ TEST_F(ShowTest, BurstOfMessagesDelaysEscapeByOneFramePerMessage) {
     ScrollerOn = 1;
     ScrollX = 120.0f;
     for (uint32_t i = 0; i < 6; i++)
-        Post(WM_MOUSEMOVE, i);
-    Post(WM_KEYDOWN, 27);
+        PlatformPostMessage(MainWnd, WM_MOUSEMOVE, i, 0);
+    PlatformPostMessage(MainWnd, WM_KEYDOWN, 27, 0);
     GlTraceReset();
     RunFrameLoop();
     EXPECT_EQ(GlTraceCount("glFlush"), 7u);
