@@ -9,7 +9,7 @@ PlayerApi *Recording;
 static std::mutex RecordLock;
 static std::vector<SyncRecord> Records;
 
-std::string OpenPlayer(PlayerApi *api) {
+std::string StartPlayer(PlayerApi *api, int32_t device) {
     api->library = dlopen(PLAYER_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
     if (api->library == nullptr)
         return dlerror();
@@ -19,7 +19,12 @@ std::string OpenPlayer(PlayerApi *api) {
     missing += api->name == nullptr ? " " #name : "";
     PLAYER_EXPORTS(PLAYER_RESOLVE)
 #undef PLAYER_RESOLVE
-    return missing.empty() ? "" : "missing exports:" + missing;
+    if (!missing.empty())
+        return "missing exports:" + missing;
+    Recording = api;
+    ClearRecorded();
+    return api->Init(device, TEST_RATE, 0) == 1 ? ""
+                                                : "Init: " + std::to_string(api->ErrorGetCode());
 }
 
 void ClosePlayer(PlayerApi *api) {
@@ -75,13 +80,6 @@ xm::Module TestModule(int channels, int patterns, int rows, int speed, int instr
         module.instruments.push_back(instrument);
     }
     return module;
-}
-
-void PlayerTest::SetUp() {
-    ASSERT_EQ(OpenPlayer(&api), "");
-    Recording = &api;
-    ClearRecorded();
-    ASSERT_EQ(api.Init(DEVICE_NONE, TEST_RATE, 0), 1);
 }
 
 void PlayerTest::Load(const xm::Module &module, uint32_t flags) {
