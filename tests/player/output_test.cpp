@@ -73,7 +73,6 @@ TEST_P(PlayerOutput, DeviceOrSilentClockFiresSyncsWhenHeard) {
     }
 
     ASSERT_EQ(api.MusicPause(), 1);
-    EXPECT_EQ(api.MusicIsActive(), ACTIVE_PAUSED);
     std::this_thread::sleep_for(SETTLE); // what was mixed before the pause plays out
     const size_t paused = Recorded().size();
     const uint32_t position = api.MusicGetPosition();
