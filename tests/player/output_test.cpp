@@ -29,11 +29,12 @@ template <typename Done> bool WaitFor(Done done) {
 
 // Opens the player on the output and plays, looped, two orders of four one-tick rows, each
 // with a note of instrument 1 (user 2); user 1 is the sync on order 1.
-bool StartPlaying(PlayerApi &api, const Output &output, std::vector<uint8_t> &bytes) {
+bool StartPlaying(PlayerApi &api, const Output &output) {
     xm::Module module = TestModule(1, 2, ROWS, 1, 1);
     for (xm::Pattern &pattern : module.patterns)
         for (int row = 0; row < ROWS; ++row)
             pattern.At(row, 0) = {C4, 1};
+    static std::vector<uint8_t> bytes; // read by the player while it plays
     bytes = xm::XmWrite(module);
     setenv("SDL_AUDIODRIVER", output.driver, 1);
     return StartPlayer(&api, output.device).empty() &&
@@ -50,9 +51,8 @@ class PlayerOutput : public ::testing::TestWithParam<Output> {};
 // tick frames, holds them while paused, and ends them with BASSMOD_Free.
 TEST_P(PlayerOutput, DeviceOrSilentClockFiresSyncsWhenHeard) {
     PlayerApi api;
-    std::vector<uint8_t> bytes;
     testing::internal::CaptureStderr();
-    const bool started = StartPlaying(api, GetParam(), bytes);
+    const bool started = StartPlaying(api, GetParam());
     const std::string printed = testing::internal::GetCapturedStderr();
     ASSERT_TRUE(started);
     if (GetParam().driver == NO_SUCH_DRIVER) {
@@ -96,8 +96,7 @@ INSTANTIATE_TEST_SUITE_P(Drivers, PlayerOutput, ::testing::ValuesIn(OUTPUTS), []
 // lives on. Exit code 0 when nothing crashed and the library really went.
 void UnloadWhilePlaying(const Output &output) {
     PlayerApi api;
-    std::vector<uint8_t> bytes;
-    if (!StartPlaying(api, output, bytes) || !WaitFor([] { return Recorded().size() >= 2; }))
+    if (!StartPlaying(api, output) || !WaitFor([] { return Recorded().size() >= 2; }))
         exit(3);
     ClosePlayer(&api);
     if (dlopen(PLAYER_LIBRARY_FILE, RTLD_NOW | RTLD_NOLOAD) != nullptr)
