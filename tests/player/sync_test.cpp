@@ -174,9 +174,8 @@ TEST_F(Syncs, SeekLandsOnTheFirstTickOfItsRow) {
     Decode(TICK_FRAMES / 2);
     ASSERT_EQ(api.MusicSetPosition(Position(3, 2)), 1);
     Decode(TICK_FRAMES + 1); // into the row's second tick
-    const std::vector<SyncRecord> expected = {{1, Position(3, 2), TICK_FRAMES / 2},
-                                              {2, C4, TICK_FRAMES / 2}};
-    EXPECT_EQ(Recorded(), expected);
+    EXPECT_EQ(Recorded(), std::vector<SyncRecord>(
+                              {{1, Position(3, 2), TICK_FRAMES / 2}, {2, C4, TICK_FRAMES / 2}}));
     EXPECT_EQ(api.MusicGetPosition(), Position(3, 2));
     ASSERT_EQ(api.MusicSetPositionScaler(2), 1);
     EXPECT_EQ(api.MusicGetPosition(), Position(3, 2 * 2 + 1));
