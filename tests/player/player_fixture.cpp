@@ -81,20 +81,3 @@ xm::Module TestModule(int channels, int patterns, int rows, int speed, int instr
     }
     return module;
 }
-
-void PlayerTest::Load(const xm::Module &module, uint32_t flags) {
-    moduleBytes = xm::XmWrite(module);
-    ASSERT_EQ(api.MusicLoad(1, moduleBytes.data(), 0, 0, flags), 1) << api.ErrorGetCode();
-}
-
-uint32_t PlayerTest::Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc) {
-    const uint32_t handle = api.MusicSetSync(type, param, proc, user);
-    EXPECT_NE(handle, 0u) << "sync refused: " << api.ErrorGetCode();
-    return handle;
-}
-
-std::vector<int16_t> PlayerTest::Decode(uint32_t frames) {
-    std::vector<int16_t> out(size_t(frames) * 2, 0x5555); // a pattern Decode must overwrite
-    EXPECT_EQ(api.MusicDecode(out.data(), frames), frames);
-    return out;
-}

@@ -83,9 +83,20 @@ struct PlayerTest : ::testing::Test {
         ClosePlayer(&api);
     }
     // Loads the module from memory with length 0 (its own size); the bytes stay alive.
-    void Load(const xm::Module &module, uint32_t flags = 0);
-    uint32_t Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc = RecordSync);
-    std::vector<int16_t> Decode(uint32_t frames);
+    void Load(const xm::Module &module, uint32_t flags = 0) {
+        moduleBytes = xm::XmWrite(module);
+        ASSERT_EQ(api.MusicLoad(1, moduleBytes.data(), 0, 0, flags), 1) << api.ErrorGetCode();
+    }
+    uint32_t Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc = RecordSync) {
+        const uint32_t handle = api.MusicSetSync(type, param, proc, user);
+        EXPECT_NE(handle, 0u) << "sync refused: " << api.ErrorGetCode();
+        return handle;
+    }
+    std::vector<int16_t> Decode(uint32_t frames) {
+        std::vector<int16_t> out(size_t(frames) * 2, 0x5555); // a pattern Decode must overwrite
+        EXPECT_EQ(api.MusicDecode(out.data(), frames), frames);
+        return out;
+    }
 
     PlayerApi api;
     std::vector<uint8_t> moduleBytes;
