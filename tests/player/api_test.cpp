@@ -94,7 +94,6 @@ TEST_F(PlayerApiTest, EveryFailureSetsItsCodeAndSuccessClearsIt) {
     EXPECT_EQ(api.ErrorGetCode(), PLAYER_OK);
     api.Free(); // twice is harmless
     EXPECT_EQ(api.ErrorGetCode(), PLAYER_ERROR_INIT);
-    EXPECT_EQ(api.Init(DEVICE_NONE, TEST_RATE, 0), 1) << "a freed player starts again";
 }
 
 // libxmp's own rendering of the module's first `frames` frames at that stereo separation.
@@ -151,10 +150,8 @@ TEST_F(PlayerApiTest, MixesAsLibxmpFromEverySourceAtTheLevelsSet) {
         const std::vector<int16_t> out = Decode(SONG_FRAMES);
         const std::vector<int16_t> mix = LibxmpMix(bytes, SONG_FRAMES, int(load.separation));
         ASSERT_FALSE(Silent(mix));
-        size_t wrong = 0;
-        for (size_t i = 0; i < mix.size(); ++i)
-            wrong += out[i] != int16_t(std::floor(mix[i] * load.gain)); // far from clipping
-        EXPECT_EQ(wrong, 0u);
+        for (size_t i = 0; i < mix.size(); ++i) // far from clipping
+            ASSERT_EQ(out[i], int16_t(std::floor(mix[i] * load.gain))) << "sample " << i;
         EXPECT_EQ(Recorded().size(), size_t(2 * ROWS));
     }
     unlink(path);

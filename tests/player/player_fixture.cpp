@@ -9,7 +9,7 @@ PlayerApi *Recording;
 static std::mutex RecordLock;
 static std::vector<SyncRecord> Records;
 
-std::string OpenPlayer(PlayerApi *api) {
+std::string StartPlayer(PlayerApi *api, int32_t device) {
     api->library = dlopen(PLAYER_LIBRARY_FILE, RTLD_NOW | RTLD_LOCAL);
     if (api->library == nullptr)
         return dlerror();
@@ -19,7 +19,12 @@ std::string OpenPlayer(PlayerApi *api) {
     missing += api->name == nullptr ? " " #name : "";
     PLAYER_EXPORTS(PLAYER_RESOLVE)
 #undef PLAYER_RESOLVE
-    return missing.empty() ? "" : "missing exports:" + missing;
+    if (!missing.empty())
+        return "missing exports:" + missing;
+    Recording = api;
+    ClearRecorded();
+    return api->Init(device, TEST_RATE, 0) == 1 ? ""
+                                                : "Init: " + std::to_string(api->ErrorGetCode());
 }
 
 void ClosePlayer(PlayerApi *api) {
@@ -75,28 +80,4 @@ xm::Module TestModule(int channels, int patterns, int rows, int speed, int instr
         module.instruments.push_back(instrument);
     }
     return module;
-}
-
-void PlayerTest::SetUp() {
-    ASSERT_EQ(OpenPlayer(&api), "");
-    Recording = &api;
-    ClearRecorded();
-    ASSERT_EQ(api.Init(DEVICE_NONE, TEST_RATE, 0), 1);
-}
-
-void PlayerTest::Load(const xm::Module &module, uint32_t flags) {
-    moduleBytes = xm::XmWrite(module);
-    ASSERT_EQ(api.MusicLoad(1, moduleBytes.data(), 0, 0, flags), 1) << api.ErrorGetCode();
-}
-
-uint32_t PlayerTest::Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc) {
-    const uint32_t handle = api.MusicSetSync(type, param, proc, user);
-    EXPECT_NE(handle, 0u) << "sync refused: " << api.ErrorGetCode();
-    return handle;
-}
-
-std::vector<int16_t> PlayerTest::Decode(uint32_t frames) {
-    std::vector<int16_t> out(size_t(frames) * 2, 0x5555); // a pattern Decode must overwrite
-    EXPECT_EQ(api.MusicDecode(out.data(), frames), frames);
-    return out;
 }

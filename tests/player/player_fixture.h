@@ -1,5 +1,4 @@
-// Loads the built player library the way the show does (dlopen, every export by name), records
-// the sync callbacks it makes and builds the small modules the tests play.
+// The built player library loaded as the show loads it, its callbacks recorded, small modules.
 #pragma once
 #include "music/player_api.h"
 #include "tools/xmgen/xm_writer.h"
@@ -28,12 +27,13 @@ struct PlayerApi {
 #undef PLAYER_MEMBER
 };
 
-// Opens the library and resolves every export; an empty string on success, else the reason.
-std::string OpenPlayer(PlayerApi *api);
+// Opens the library, resolves every export, records its callbacks and starts it on `device`:
+// an empty string on success, else the reason.
+std::string StartPlayer(PlayerApi *api, int32_t device);
 void ClosePlayer(PlayerApi *api);
 
-// One callback as heard: user value, data, and its event's output frame. The handle is not
-// compared: the tests that depend on it check it themselves.
+// One callback as heard: user value, data, and its event's output frame; the handle is kept
+// but not compared.
 struct SyncRecord {
     uint32_t user, data, frame, sync = 0;
     bool operator==(const SyncRecord &other) const {
@@ -61,8 +61,7 @@ inline SyncRecord NoteAt(uint32_t user, uint8_t note, uint16_t channel, uint32_t
     return {user, note | uint32_t(channel) << 16, tick * TICK_FRAMES};
 }
 
-// RecordSync appends to the record (thread-safe), with the frame from Recording's
-// BASSMOD_MusicGetFrame: set Recording before any callback can come.
+// Records thread-safely, with the frame from Recording's BASSMOD_MusicGetFrame.
 extern PlayerApi *Recording;
 void RecordSync(uint32_t sync, uint32_t data, uint32_t user);
 std::vector<SyncRecord> Recorded(uint32_t user = 0); // 0: every user
@@ -75,19 +74,29 @@ bool Silent(const std::vector<int16_t> &out, uint32_t from = 0, uint32_t to = UI
 // instruments, each a looped square wave of its own pitch so that they sound apart.
 xm::Module TestModule(int channels, int patterns, int rows, int speed, int instruments);
 
-// A player opened with DEVICE_NONE: everything decoded on the test's thread.
-class PlayerTest : public ::testing::Test {
-  protected:
-    void SetUp() override;
+// A player on DEVICE_NONE: everything decoded on the test's thread.
+struct PlayerTest : ::testing::Test {
+    void SetUp() override { ASSERT_EQ(StartPlayer(&api, DEVICE_NONE), ""); }
     void TearDown() override {
         if (api.library != nullptr)
             api.Free();
         ClosePlayer(&api);
     }
     // Loads the module from memory with length 0 (its own size); the bytes stay alive.
-    void Load(const xm::Module &module, uint32_t flags = 0);
-    uint32_t Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc = RecordSync);
-    std::vector<int16_t> Decode(uint32_t frames);
+    void Load(const xm::Module &module, uint32_t flags = 0) {
+        moduleBytes = xm::XmWrite(module);
+        ASSERT_EQ(api.MusicLoad(1, moduleBytes.data(), 0, 0, flags), 1) << api.ErrorGetCode();
+    }
+    uint32_t Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc = RecordSync) {
+        const uint32_t handle = api.MusicSetSync(type, param, proc, user);
+        EXPECT_NE(handle, 0u) << "sync refused: " << api.ErrorGetCode();
+        return handle;
+    }
+    std::vector<int16_t> Decode(uint32_t frames) {
+        std::vector<int16_t> out(size_t(frames) * 2, 0x5555); // a pattern Decode must overwrite
+        EXPECT_EQ(api.MusicDecode(out.data(), frames), frames);
+        return out;
+    }
 
     PlayerApi api;
     std::vector<uint8_t> moduleBytes;

