@@ -42,8 +42,7 @@ constexpr GoldenFrame GOLDEN_FRAMES[] = {
 };
 
 struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
+    int32_t width = 0, height = 0;
     std::vector<uint8_t> rgb; // top row first
 };
 
