@@ -10,10 +10,8 @@ bool RenderGoldenFrames(void (*take)(const GoldenFrame &, const Picture &, void 
         return false;
     for (const GoldenSync &sync : GOLDEN_SYNCS)
         OfflineInjectSync(sync.frame, sync.user);
-    Picture picture;
-    picture.width = CaptureWidth;
-    picture.height = CaptureHeight;
-    picture.rgb.resize(size_t(CaptureWidth) * size_t(CaptureHeight) * 3);
+    Picture picture{CaptureWidth, CaptureHeight,
+                    std::vector<uint8_t>(size_t(CaptureWidth) * size_t(CaptureHeight) * 3)};
     size_t next = 0, count = sizeof GOLDEN_FRAMES / sizeof *GOLDEN_FRAMES;
     bool ended = false;
     for (uint32_t frame = 1; next < count && !ended; frame++) {

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-// The references are drawn without decoding the music, so these injected syncs are the only
-// ones: they come on the frames where a capture hears orders 2, 4 and 6 of the module (from
-// the resume on frame 86) and a kick, each right before its frame is drawn.
+// The references are drawn without decoding music, so only these injected syncs come: on the
+// frames where a capture hears orders 2, 4 and 6 and a kick, each right before it is drawn.
 struct GoldenSync {
     uint32_t frame;
     uint32_t user;
@@ -42,8 +41,7 @@ constexpr GoldenFrame GOLDEN_FRAMES[] = {
 };
 
 struct Picture {
-    int32_t width = 0;
-    int32_t height = 0;
+    int32_t width = 0, height = 0;
     std::vector<uint8_t> rgb; // top row first
 };
 

@@ -1,6 +1,5 @@
-// golden-generate [FOLDER]: draws the key frames into FOLDER (default: the source tree's
-// references) as NNNNN-name.png. golden-generate --list: each file name and its caption,
-// tab-separated, for the contact sheet.
+// golden-generate [FOLDER]: draws the key frames as NNNNN-name.png into FOLDER (default: the
+// references). --list: each file name and its caption, tab-separated, for the contact sheet.
 #include "capture/output.h"
 #include "tests/golden/golden.h"
 
