@@ -1,6 +1,7 @@
 // The built player library loaded as the show loads it, its callbacks recorded, small modules.
 #pragma once
 #include "music/player_api.h"
+#include "tests/player/player_exports.h"
 #include "tools/xmgen/xm_writer.h"
 
 #include <gtest/gtest.h>
@@ -8,17 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Kept by hand: the formatter does not settle on a layout for this list.
-// clang-format off
-#define PLAYER_EXPORTS(X) \
-    X(ErrorGetCode) X(Free) X(GetCPU) X(GetDeviceDescription) X(GetVersion) X(GetVolume) \
-    X(Init) X(MusicFree) X(MusicGetLength) X(MusicGetName) X(MusicGetPosition) \
-    X(MusicIsActive) X(MusicLoad) X(MusicPause) X(MusicPlay) X(MusicPlayEx) \
-    X(MusicRemoveSync) X(MusicSetAmplify) X(MusicSetPanSep) X(MusicSetPosition) \
-    X(MusicSetPositionScaler) X(MusicSetSync) X(MusicStop) X(SetVolume) X(MusicDecode) \
-    X(MusicGetFrame)
-// clang-format on
 
 struct PlayerApi {
     void *library = nullptr;
