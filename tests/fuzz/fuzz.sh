@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Builds the player's fuzz target with clang and libFuzzer (build-fuzz) and runs it for a
-# while, starting from the committed corpus (copied: new finds stay out of the repository).
-# A crash, a leak, a timeout or a failed check fails the run; its input is kept next to the
-# log for the reproducer:  build-fuzz/tests/fuzz/player_fuzz INPUT
-#
-#   fuzz.sh [SECONDS]    (default 60)
+# fuzz.sh [SECONDS]: builds the player's fuzz target with clang and libFuzzer (build-fuzz) and
+# runs it for SECONDS (default 60) from the committed corpus (copied: new finds stay out of the
+# repository). A crash, a leak, a timeout or a failed check fails the run; its input is kept
+# next to the log for the reproducer:  build-fuzz/tests/fuzz/player_fuzz INPUT
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 SECONDS_EACH=${1:-60}

@@ -7,28 +7,17 @@
 //   4, 5: instruments of two instrument syncs (one of them is 6, the show's)
 //   6, 7: what the callback does on a position sync / on a note (see CallbackAction)
 #include "music/player_api.h"
+#include "tests/player/player_exports.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <initializer_list>
+#include <type_traits>
 
-extern "C" {
-int32_t BASSMOD_Init(int32_t device, uint32_t freq, uint32_t flags);
-int32_t BASSMOD_MusicLoad(int32_t mem, const void *file, uint32_t offset, uint32_t length,
-                          uint32_t flags);
-void BASSMOD_MusicFree();
-int32_t BASSMOD_MusicPlay();
-int32_t BASSMOD_MusicPause();
-int32_t BASSMOD_MusicStop();
-int32_t BASSMOD_MusicSetPosition(uint32_t pos);
-uint32_t BASSMOD_MusicGetPosition();
-uint32_t BASSMOD_MusicGetLength(int32_t playlen);
-const char *BASSMOD_MusicGetName();
-uint32_t BASSMOD_MusicSetSync(uint32_t type, uint32_t param, SyncProc proc, uint32_t user);
-int32_t BASSMOD_MusicRemoveSync(uint32_t sync);
-uint32_t BASSMOD_MusicDecode(int16_t *buffer, uint32_t frames);
-}
+// The player's sources are built in: their exports are declared from the API's pointer types.
+#define DECLARE_EXPORT(name) extern "C" std::remove_pointer_t<BASSMOD_##name##_t> BASSMOD_##name;
+PLAYER_EXPORTS(DECLARE_EXPORT)
 
 namespace {
 
@@ -38,6 +27,7 @@ constexpr uint32_t MAX_BLOCKS = 32;
 constexpr uint8_t NO_SEEK = 0xFF;
 constexpr uint32_t SHOW_INSTRUMENT = 6;
 constexpr uint32_t MAX_CALLBACK_CALLS = 64; // bounds the syncs a callback registers
+constexpr uint32_t FIRST_NOTE_USER = 4;     // user values: 1 to 3 position syncs, then notes
 
 enum CallbackAction : uint8_t {
     ACTION_NONE,
@@ -53,15 +43,14 @@ uint8_t PositionAction, NoteAction, ReplaceInstrument;
 uint32_t CallbackCalls;
 int16_t Pcm[BLOCK_FRAMES * 2];
 
-void React(uint32_t sync, uint8_t action) {
+void OnSync(uint32_t sync, uint32_t, uint32_t user) {
     if (++CallbackCalls > MAX_CALLBACK_CALLS)
         return;
-    switch (action % ACTION_COUNT) {
+    switch ((user < FIRST_NOTE_USER ? PositionAction : NoteAction) % ACTION_COUNT) {
     case ACTION_REPLACE:
         BASSMOD_MusicRemoveSync(sync);
-        BASSMOD_MusicSetSync(
-            SYNC_INSTRUMENT, ReplaceInstrument | SYNC_ANY_NOTE << 16,
-            [](uint32_t s, uint32_t, uint32_t) { React(s, NoteAction); }, 4);
+        BASSMOD_MusicSetSync(SYNC_INSTRUMENT, ReplaceInstrument | SYNC_ANY_NOTE << 16, OnSync,
+                             FIRST_NOTE_USER);
         break;
     case ACTION_SEEK:
         BASSMOD_MusicSetPosition(0);
@@ -79,14 +68,6 @@ void React(uint32_t sync, uint8_t action) {
     default:
         break;
     }
-}
-
-void OnPosition(uint32_t sync, uint32_t, uint32_t) {
-    React(sync, PositionAction);
-}
-
-void OnNote(uint32_t sync, uint32_t, uint32_t) {
-    React(sync, NoteAction);
 }
 
 } // namespace
@@ -108,10 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     ReplaceInstrument = uint8_t(control[5] ^ control[4]);
     CallbackCalls = 0;
     for (uint32_t order : {2u, 4u, 6u})
-        BASSMOD_MusicSetSync(SYNC_POSITION_ONCE, order, OnPosition, order / 2);
-    BASSMOD_MusicSetSync(SYNC_INSTRUMENT, SHOW_INSTRUMENT | SYNC_ANY_NOTE << 16, OnNote, 4);
-    BASSMOD_MusicSetSync(SYNC_INSTRUMENT, control[4] | SYNC_ANY_NOTE << 16, OnNote, 5);
-    BASSMOD_MusicSetSync(SYNC_INSTRUMENT, control[5] | uint32_t(control[3]) << 16, OnNote, 6);
+        BASSMOD_MusicSetSync(SYNC_POSITION_ONCE, order, OnSync, order / 2);
+    BASSMOD_MusicSetSync(SYNC_INSTRUMENT, SHOW_INSTRUMENT | SYNC_ANY_NOTE << 16, OnSync, 4);
+    BASSMOD_MusicSetSync(SYNC_INSTRUMENT, control[4] | SYNC_ANY_NOTE << 16, OnSync, 5);
+    BASSMOD_MusicSetSync(SYNC_INSTRUMENT, control[5] | uint32_t(control[3]) << 16, OnSync, 6);
     BASSMOD_MusicGetName();
     BASSMOD_MusicGetLength(0);
     BASSMOD_MusicGetLength(1);

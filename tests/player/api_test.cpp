@@ -157,21 +157,24 @@ TEST_F(PlayerApiTest, MixesAsLibxmpFromEverySourceAtTheLevelsSet) {
     unlink(path);
 }
 
-// A callback fires when decoding reaches its event's first frame: pausing from inside it
-// silences that frame and all after it, fires nothing more and holds the position; playing on
-// gives exactly the uninterrupted music.
-TEST_F(PlayerApiTest, PauseFromACallbackHoldsTheMusicAndPlayResumesIt) {
+// A callback fires when decoding reaches its event's first frame. From inside it, the show's
+// pattern (remove this sync, register another) and a pause: the new sync hears the notes from
+// that very tick on; the pause silences that frame and all after it, fires nothing more and
+// holds the position; playing on gives exactly the uninterrupted music.
+TEST_F(PlayerApiTest, CallbackReplacesItselfAndPausesUntilPlayResumes) {
     Load(BusyModule());
     Sync(SYNC_INSTRUMENT, InstrumentParam(1), 1);
     api.MusicPlay();
     const std::vector<int16_t> reference = Decode(SONG_FRAMES);
-    std::vector<SyncRecord> expected = Recorded();
-    ASSERT_EQ(expected.size(), size_t(2 * ROWS));
+    const std::vector<SyncRecord> notes = Recorded();
+    ASSERT_EQ(notes.size(), size_t(2 * ROWS));
     api.MusicStop();
     ClearRecorded();
     constexpr uint32_t PAUSE = 5 * ROW_FRAMES, PAUSED = 7 * ROW_FRAMES + 100;
     Sync(SYNC_POSITION_ONCE, Position(0, 5), 2, [](uint32_t sync, uint32_t data, uint32_t user) {
         RecordSync(sync, data, user);
+        EXPECT_EQ(Recording->MusicRemoveSync(sync), 1);
+        EXPECT_NE(Recording->MusicSetSync(SYNC_INSTRUMENT, InstrumentParam(1), RecordSync, 3), 0u);
         Recording->MusicPause();
     });
     const uint32_t start = api.MusicGetFrame();
@@ -187,41 +190,15 @@ TEST_F(PlayerApiTest, PauseFromACallbackHoldsTheMusicAndPlayResumesIt) {
     const std::vector<int16_t> rest = Decode(SONG_FRAMES - PAUSE);
     heard.insert(heard.end(), rest.begin(), rest.end());
     EXPECT_TRUE(heard == reference);
-    for (SyncRecord &record : expected)
-        record.frame += start + (record.frame >= PAUSE ? PAUSED : 0);
+    std::vector<SyncRecord> expected;
+    for (SyncRecord note : notes) {
+        note.frame += start + (note.frame >= PAUSE ? PAUSED : 0);
+        expected.push_back(note);
+        if (note.frame >= start + PAUSE)
+            expected.push_back({3, note.data, note.frame});
+    }
     expected.insert(expected.begin() + 5, {2, Position(0, 5), start + PAUSE});
     EXPECT_EQ(Recorded(), expected);
-}
-
-// The show's pattern: a position sync's callback removes itself and registers an instrument
-// sync, which from then on catches that instrument's notes, including one struck on the very
-// tick the order begins. An instrument sync that removes itself fires once.
-TEST_F(PlayerApiTest, CallbackRemovesItselfAndRegistersAnother) {
-    Load(BusyModule());
-    static uint32_t registered;
-    registered = 0;
-    Sync(SYNC_POSITION_ONCE, Position(1, 0), 3, [](uint32_t sync, uint32_t data, uint32_t user) {
-        RecordSync(sync, data, user);
-        EXPECT_EQ(Recording->MusicRemoveSync(sync), 1);
-        registered = Recording->MusicSetSync(SYNC_INSTRUMENT, InstrumentParam(2), RecordSync, 4);
-    });
-    const uint32_t once = Sync(SYNC_INSTRUMENT, InstrumentParam(1), 5,
-                               [](uint32_t sync, uint32_t data, uint32_t user) {
-                                   RecordSync(sync, data, user);
-                                   Recording->MusicRemoveSync(sync);
-                               });
-    api.MusicPlay();
-    Decode(SONG_FRAMES);
-
-    ASSERT_EQ(Recorded(5).size(), 1u);
-    EXPECT_EQ(Recorded(5)[0].sync, once);
-    EXPECT_EQ(Recorded(3).size(), 1u);
-    const std::vector<SyncRecord> late = Recorded(4);
-    ASSERT_EQ(late.size(), size_t(ROWS / 2)) << "instrument 2 on every other row of order 1";
-    for (size_t i = 0; i < late.size(); ++i) {
-        EXPECT_EQ(late[i].sync, registered);
-        EXPECT_EQ(late[i], NoteAt(4, C4, 1, uint32_t(ROWS * SPEED + 2 * i * SPEED)));
-    }
 }
 
 } // namespace

@@ -33,18 +33,15 @@ void ClosePlayer(PlayerApi *api) {
     api->library = nullptr;
 }
 
-void RecordSync(uint32_t sync, uint32_t data, uint32_t user) {
+void RecordSync(uint32_t, uint32_t data, uint32_t user) {
     const uint32_t frame = Recording->MusicGetFrame();
     std::lock_guard<std::mutex> hold(RecordLock);
-    Records.push_back({user, data, frame, sync});
+    Records.push_back({user, data, frame});
 }
 
-std::vector<SyncRecord> Recorded(uint32_t user) {
+std::vector<SyncRecord> Recorded() {
     std::lock_guard<std::mutex> hold(RecordLock);
-    std::vector<SyncRecord> result;
-    std::copy_if(Records.begin(), Records.end(), std::back_inserter(result),
-                 [user](const SyncRecord &record) { return user == 0 || record.user == user; });
-    return result;
+    return Records;
 }
 
 void ClearRecorded() {

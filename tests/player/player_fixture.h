@@ -1,6 +1,7 @@
 // The built player library loaded as the show loads it, its callbacks recorded, small modules.
 #pragma once
 #include "music/player_api.h"
+#include "tests/player/player_exports.h"
 #include "tools/xmgen/xm_writer.h"
 
 #include <gtest/gtest.h>
@@ -8,17 +9,6 @@
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// Kept by hand: the formatter does not settle on a layout for this list.
-// clang-format off
-#define PLAYER_EXPORTS(X) \
-    X(ErrorGetCode) X(Free) X(GetCPU) X(GetDeviceDescription) X(GetVersion) X(GetVolume) \
-    X(Init) X(MusicFree) X(MusicGetLength) X(MusicGetName) X(MusicGetPosition) \
-    X(MusicIsActive) X(MusicLoad) X(MusicPause) X(MusicPlay) X(MusicPlayEx) \
-    X(MusicRemoveSync) X(MusicSetAmplify) X(MusicSetPanSep) X(MusicSetPosition) \
-    X(MusicSetPositionScaler) X(MusicSetSync) X(MusicStop) X(SetVolume) X(MusicDecode) \
-    X(MusicGetFrame)
-// clang-format on
 
 struct PlayerApi {
     void *library = nullptr;
@@ -32,10 +22,9 @@ struct PlayerApi {
 std::string StartPlayer(PlayerApi *api, int32_t device);
 void ClosePlayer(PlayerApi *api);
 
-// One callback as heard: user value, data, and its event's output frame; the handle is kept
-// but not compared.
+// One callback as heard: user value, data, and its event's output frame.
 struct SyncRecord {
-    uint32_t user, data, frame, sync = 0;
+    uint32_t user, data, frame;
     bool operator==(const SyncRecord &other) const {
         return user == other.user && data == other.data && frame == other.frame;
     }
@@ -64,7 +53,7 @@ inline SyncRecord NoteAt(uint32_t user, uint8_t note, uint16_t channel, uint32_t
 // Records thread-safely, with the frame from Recording's BASSMOD_MusicGetFrame.
 extern PlayerApi *Recording;
 void RecordSync(uint32_t sync, uint32_t data, uint32_t user);
-std::vector<SyncRecord> Recorded(uint32_t user = 0); // 0: every user
+std::vector<SyncRecord> Recorded();
 void ClearRecorded();
 
 // Whether the stereo frames [from, to) of `out` are all zero.
@@ -87,10 +76,9 @@ struct PlayerTest : ::testing::Test {
         moduleBytes = xm::XmWrite(module);
         ASSERT_EQ(api.MusicLoad(1, moduleBytes.data(), 0, 0, flags), 1) << api.ErrorGetCode();
     }
-    uint32_t Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc = RecordSync) {
-        const uint32_t handle = api.MusicSetSync(type, param, proc, user);
-        EXPECT_NE(handle, 0u) << "sync refused: " << api.ErrorGetCode();
-        return handle;
+    void Sync(uint32_t type, uint32_t param, uint32_t user, SyncProc proc = RecordSync) {
+        EXPECT_NE(api.MusicSetSync(type, param, proc, user), 0u)
+            << "sync refused: " << api.ErrorGetCode();
     }
     std::vector<int16_t> Decode(uint32_t frames) {
         std::vector<int16_t> out(size_t(frames) * 2, 0x5555); // a pattern Decode must overwrite
