@@ -5,14 +5,12 @@
 #include "display/headless.h"
 #include "display/window.h"
 #include "music/music.h"
-#include "runtime/files.h"
 #include "runtime/runtime.h"
 #include "runtime/strings.h"
 #include "tests/core/probe_player.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>

@@ -73,9 +73,7 @@ GLuint GlTraceBoundTexture() {
 
 GLint GlTraceTexParameter(GLuint texture, GLenum pname) {
     auto found = Trace.texParameters.find({texture, pname});
-    if (found != Trace.texParameters.end())
-        return found->second;
-    return pname == GL_TEXTURE_MAG_FILTER ? GL_LINEAR : GL_REPEAT;
+    return found != Trace.texParameters.end() ? found->second : GL_REPEAT;
 }
 
 std::array<GLenum, 2> GlTraceBlendFunc() {
@@ -115,17 +113,13 @@ PLAIN(glViewport, (GLint x, GLint y, GLsizei w, GLsizei h), double(x), double(y)
 PLAIN(glPixelStorei, (GLenum pname, GLint param), double(pname), double(param))
 PLAIN(glLightfv, (GLenum light, GLenum pname, const GLfloat *p), double(light), double(pname), p[0],
       p[1], p[2], p[3])
+// The first value only: a shininess has no more.
+PLAIN(glMaterialfv, (GLenum face, GLenum pname, const GLfloat *p), double(face), double(pname),
+      p[0])
 PLAIN(glFlush, ())
 PLAIN(glReadPixels, (GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type, GLvoid *),
       double(x), double(y), double(w), double(h), double(format), double(type))
 
-void glMaterialfv(GLenum face, GLenum pname, const GLfloat *p) {
-    LOCKED;
-    std::vector<double> args = {double(face), double(pname), p[0]};
-    if (pname != GL_SHININESS)
-        args.insert(args.end(), {p[1], p[2], p[3]});
-    Record("glMaterialfv", args);
-}
 void glEnable(GLenum capability) {
     LOCKED;
     if (Record("glEnable", {double(capability)}))
