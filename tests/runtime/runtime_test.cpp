@@ -153,8 +153,7 @@ TEST(Random, SeededDrawsRepeatAndCoverTheWholeRange) {
     int seen[4] = {};
     for (int i = 0; i < 4000; i++) {
         int32_t draw = RandomInt(3);
-        ASSERT_GE(draw, 0);
-        ASSERT_LE(draw, 3);
+        ASSERT_TRUE(draw >= 0 && draw <= 3) << draw;
         seen[draw]++;
     }
     for (int count : seen)
