@@ -1,21 +1,14 @@
-// A shared object for the library tests: a couple of exports, and a report when unloaded.
+// A shared object for the library tests: its id, and a report to the test program when it is
+// unloaded.
 extern "C" {
 
-typedef void (*UnloadLog)(int id);
-static UnloadLog Log;
+void ProbeUnloaded(int id);
 
 __attribute__((visibility("default"))) int ProbeId() {
     return PROBE_ID;
 }
-__attribute__((visibility("default"))) int ProbeAdd(int a, int b) {
-    return a + b;
-}
-__attribute__((visibility("default"))) void ProbeSetUnloadLog(UnloadLog log) {
-    Log = log;
-}
 
 __attribute__((destructor)) static void ProbeUnload() {
-    if (Log)
-        Log(PROBE_ID);
+    ProbeUnloaded(PROBE_ID);
 }
 }

@@ -8,29 +8,20 @@
 
 namespace {
 
+// Starts as a fresh GL context does.
 struct TraceState {
     std::vector<GlCall> calls;
-    GLuint nextTexture, nextList, compiling;
-    std::set<GLenum> enabled;
-    GLuint boundTexture;
+    GLuint nextTexture = 1, nextList = 1, compiling = 0;
+    std::set<GLenum> enabled = {GL_DITHER};
+    GLuint boundTexture = 0;
     std::map<std::pair<GLuint, GLenum>, GLint> texParameters;
-    std::array<GLenum, 2> blend;
+    std::array<GLenum, 2> blend = {GL_ONE, GL_ZERO};
     std::map<GLenum, int> matrixDepth;
-    GLenum matrixMode;
+    GLenum matrixMode = GL_MODELVIEW;
 };
 
 std::mutex TraceLock;
 TraceState Trace;
-
-void ResetLocked() {
-    Trace = TraceState{};
-    Trace.nextTexture = Trace.nextList = 1;
-    Trace.enabled = {GL_DITHER};
-    Trace.blend = {GL_ONE, GL_ZERO};
-    Trace.matrixMode = GL_MODELVIEW;
-}
-
-const bool TraceReady = (ResetLocked(), true);
 
 // Records the call; returns whether state calls take effect (not inside a compiled list).
 bool Record(const char *name, std::vector<double> args) {
@@ -42,7 +33,7 @@ bool Record(const char *name, std::vector<double> args) {
 
 void GlTraceReset() {
     std::lock_guard<std::mutex> hold(TraceLock);
-    ResetLocked();
+    Trace = TraceState{};
 }
 
 const std::vector<GlCall> &GlTraceCalls() {
@@ -73,9 +64,7 @@ GLuint GlTraceBoundTexture() {
 
 GLint GlTraceTexParameter(GLuint texture, GLenum pname) {
     auto found = Trace.texParameters.find({texture, pname});
-    if (found != Trace.texParameters.end())
-        return found->second;
-    return pname == GL_TEXTURE_MAG_FILTER ? GL_LINEAR : GL_REPEAT;
+    return found != Trace.texParameters.end() ? found->second : GL_REPEAT;
 }
 
 std::array<GLenum, 2> GlTraceBlendFunc() {
@@ -87,12 +76,15 @@ int GlTraceMatrixDepth() {
 }
 
 #define LOCKED std::lock_guard<std::mutex> hold(TraceLock)
-// An entry point that only records its arguments.
-#define PLAIN(name, params, ...)                                                                   \
+// An entry point that records its arguments and then, unless a list is being compiled, has
+// `effect` on the state.
+#define ENTRY(name, params, effect, ...)                                                           \
     void name params {                                                                             \
         LOCKED;                                                                                    \
-        Record(#name, {__VA_ARGS__});                                                              \
+        if (Record(#name, {__VA_ARGS__}))                                                          \
+            effect;                                                                                \
     }
+#define PLAIN(name, params, ...) ENTRY(name, params, (void)0, __VA_ARGS__)
 
 extern "C" {
 
@@ -115,47 +107,34 @@ PLAIN(glViewport, (GLint x, GLint y, GLsizei w, GLsizei h), double(x), double(y)
 PLAIN(glPixelStorei, (GLenum pname, GLint param), double(pname), double(param))
 PLAIN(glLightfv, (GLenum light, GLenum pname, const GLfloat *p), double(light), double(pname), p[0],
       p[1], p[2], p[3])
+// The first value only: a shininess has no more.
+PLAIN(glMaterialfv, (GLenum face, GLenum pname, const GLfloat *p), double(face), double(pname),
+      p[0])
 PLAIN(glFlush, ())
 PLAIN(glReadPixels, (GLint x, GLint y, GLsizei w, GLsizei h, GLenum format, GLenum type, GLvoid *),
       double(x), double(y), double(w), double(h), double(format), double(type))
+PLAIN(gluPerspective, (GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar), fovy, aspect,
+      zNear, zFar)
 
-void glMaterialfv(GLenum face, GLenum pname, const GLfloat *p) {
-    LOCKED;
-    std::vector<double> args = {double(face), double(pname), p[0]};
-    if (pname != GL_SHININESS)
-        args.insert(args.end(), {p[1], p[2], p[3]});
-    Record("glMaterialfv", args);
-}
-void glEnable(GLenum capability) {
-    LOCKED;
-    if (Record("glEnable", {double(capability)}))
-        Trace.enabled.insert(capability);
-}
-void glDisable(GLenum capability) {
-    LOCKED;
-    if (Record("glDisable", {double(capability)}))
-        Trace.enabled.erase(capability);
-}
+ENTRY(glEnable, (GLenum capability), Trace.enabled.insert(capability), double(capability))
+ENTRY(glDisable, (GLenum capability), Trace.enabled.erase(capability), double(capability))
+ENTRY(glBindTexture, (GLenum target, GLuint texture), Trace.boundTexture = texture, double(target),
+      double(texture))
+ENTRY(glTexParameteri, (GLenum target, GLenum pname, GLint param),
+      (Trace.texParameters[{Trace.boundTexture, pname}] = param), double(target), double(pname),
+      double(param))
+ENTRY(glBlendFunc, (GLenum sfactor, GLenum dfactor), (Trace.blend = {sfactor, dfactor}),
+      double(sfactor), double(dfactor))
+ENTRY(glMatrixMode, (GLenum mode), Trace.matrixMode = mode, double(mode))
+ENTRY(glPushMatrix, (), Trace.matrixDepth[Trace.matrixMode]++)
+ENTRY(glPopMatrix, (), Trace.matrixDepth[Trace.matrixMode]--)
+ENTRY(glNewList, (GLuint list, GLenum mode), Trace.compiling = list, double(list), double(mode))
+
 void glGenTextures(GLsizei n, GLuint *textures) {
     LOCKED;
     Record("glGenTextures", {double(n)});
     for (GLsizei i = 0; i < n; i++)
         textures[i] = Trace.nextTexture++;
-}
-void glBindTexture(GLenum target, GLuint texture) {
-    LOCKED;
-    if (Record("glBindTexture", {double(target), double(texture)}))
-        Trace.boundTexture = texture;
-}
-void glTexParameteri(GLenum target, GLenum pname, GLint param) {
-    LOCKED;
-    if (Record("glTexParameteri", {double(target), double(pname), double(param)}))
-        Trace.texParameters[{Trace.boundTexture, pname}] = param;
-}
-void glBlendFunc(GLenum sfactor, GLenum dfactor) {
-    LOCKED;
-    if (Record("glBlendFunc", {double(sfactor), double(dfactor)}))
-        Trace.blend = {sfactor, dfactor};
 }
 GLuint glGenLists(GLsizei range) {
     LOCKED;
@@ -164,30 +143,10 @@ GLuint glGenLists(GLsizei range) {
     Trace.nextList += GLuint(range);
     return first;
 }
-void glNewList(GLuint list, GLenum mode) {
-    LOCKED;
-    Record("glNewList", {double(list), double(mode)});
-    Trace.compiling = list;
-}
 void glEndList() {
     LOCKED;
     Trace.compiling = 0;
     Record("glEndList", {});
-}
-void glMatrixMode(GLenum mode) {
-    LOCKED;
-    if (Record("glMatrixMode", {double(mode)}))
-        Trace.matrixMode = mode;
-}
-void glPushMatrix() {
-    LOCKED;
-    if (Record("glPushMatrix", {}))
-        Trace.matrixDepth[Trace.matrixMode]++;
-}
-void glPopMatrix() {
-    LOCKED;
-    if (Record("glPopMatrix", {}))
-        Trace.matrixDepth[Trace.matrixMode]--;
 }
 GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei w, GLsizei h, GLenum format,
                         GLenum type, const void *) {
@@ -195,10 +154,6 @@ GLint gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei w, GLsizei 
     Record("gluBuild2DMipmaps", {double(target), double(internalFormat), double(w), double(h),
                                  double(format), double(type)});
     return 0;
-}
-void gluPerspective(GLdouble fovy, GLdouble aspect, GLdouble zNear, GLdouble zFar) {
-    LOCKED;
-    Record("gluPerspective", {fovy, aspect, zNear, zFar});
 }
 
 } // extern "C"

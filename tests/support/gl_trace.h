@@ -1,8 +1,7 @@
-// A recording stand-in for the OpenGL 1.1 and GLU entry points the show calls. A test
-// program that links the `gl_trace` target (and not the real GL) gets every such call
-// recorded in order with its numeric arguments (arrays expanded), and a small model of the
-// state the pictures depend on follows the calls. Calls compiled into a display list are
-// recorded but change no state; glGenTextures and glGenLists hand out names from 1.
+// A recording stand-in for the OpenGL 1.1 and GLU entry points the show calls: a program that
+// links `gl_trace` instead of the real GL gets each call recorded in order with its numeric
+// arguments (arrays expanded), and a model of the state the pictures depend on. Calls compiled
+// into a display list change no state; textures and lists are named from 1.
 #pragma once
 #include <GL/gl.h>
 #include <array>
@@ -25,8 +24,7 @@ const GlCall *GlTraceFind(const std::string &name, size_t from = 0);
 
 bool GlTraceEnabled(GLenum capability);
 GLuint GlTraceBoundTexture(); // of GL_TEXTURE_2D
-// A texture parameter as last set; GL_REPEAT for a wrap never set, GL_LINEAR for a
-// magnification filter never set.
+// A texture parameter as last set; GL_REPEAT, the wrap modes' default, if never set.
 GLint GlTraceTexParameter(GLuint texture, GLenum pname);
 std::array<GLenum, 2> GlTraceBlendFunc();
 int GlTraceMatrixDepth(); // of the current matrix mode, 1 when nothing is pushed

@@ -4,7 +4,6 @@
 #include "display/headless.h"
 #include "display/message_box.h"
 #include "display/window.h"
-#include "runtime/heap.h"
 #include "runtime/runtime.h"
 
 #include <algorithm>
