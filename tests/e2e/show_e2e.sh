@@ -35,7 +35,7 @@ AUDIO=()
 [ "$SCENARIO" = windowed-music ] && AUDIO=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw")
 # Seconds on the clock of the swap trace (CLOCK_MONOTONIC; the machine does not suspend).
 LAUNCHED=$(cut -d' ' -f1 /proc/uptime)
-start_show "$SHOW" "${AUDIO[@]}"
+start_show "${AUDIO[@]}"
 if [ "$SCENARIO" = question-closed ]; then
     wait_for_box Tolvmarka
     sleep 0.5 # the box takes requests once its loop runs
