@@ -34,10 +34,7 @@ class PrivateTmp : public ::testing::Test {
         dir_ = dir;
         setenv("TMPDIR", dir, 1);
     }
-    void TearDown() override {
-        EXPECT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0);
-        unsetenv("SDL_AUDIODRIVER");
-    }
+    void TearDown() override { EXPECT_EQ(system(("rm -rf '" + dir_ + "'").c_str()), 0); }
     bool Exists(const char *pattern) {
         return system(("test -e '" + dir_ + "'/" + pattern).c_str()) == 0;
     }
@@ -57,7 +54,6 @@ TEST_F(LiveMusic, TheMusicDrivesTheSceneWithOrWithoutAnAudioDevice) {
         testing::internal::CaptureStderr(); // the player's complaints, to count
         HeadlessSetBoxAnswer(IDYES);
         const uint32_t boxesBefore = HeadlessBoxCount();
-        PlayerDevice = DEVICE_DEFAULT;
         ASSERT_EQ(DemoStartUp(), 1);
         ASSERT_TRUE(Exists("tolvmarka.*/bassmod.dll"));
         uint32_t frames = 0, pulses = 0; // pulses: frames with the object's instrument pulse

@@ -31,8 +31,7 @@ skip() {
     exit 77 # skipped
 }
 mount_tmp() {
-    [ "$(id -u)" = 0 ] || skip "mounting needs root"
-    mount -t tmpfs -o "$1" tmpfs "$TMP" 2>/dev/null || skip "mount is not permitted"
+    mount -t tmpfs -o "$1" tmpfs "$TMP" 2>/dev/null || skip "no tmpfs could be mounted (root only)"
 }
 
 # One show: answered No, played, a player file there, ended with SIGTERM.
@@ -45,15 +44,11 @@ play_and_end() {
 }
 
 # The install failure: its box alone (OK takes Escape; the question would open a window),
-# no window, no frames.
+# then the end, no frames.
 expect_refusal() {
     wait_for_box Error Tolvmarka
     [ "$CAPTION" = Tolvmarka ] || fail "an error box came with the install failure"
     key_box "$BOX" Escape
-    while show_alive; do
-        [ -z "$(find_main_window)" ] || fail "a show window opened"
-        sleep 0.1
-    done
     wait_clean_exit
     ! grep -q tolvmarka-swap "$WORK/show.log" || fail "frames were drawn"
 }
@@ -70,9 +65,8 @@ symlink)
     ln -s "$WORK/target" "$TMP/bassmod.dll"
     ;;
 foreign-file)
-    [ "$(id -u)" = 0 ] || skip "only root can give a file to another user"
     echo planted >"$TMP/bassmod.dll"
-    chown nobody "$TMP/bassmod.dll"
+    chown nobody "$TMP/bassmod.dll" 2>/dev/null || skip "only root can give a file to another user"
     ;;
 read-only)
     # Root writes through permission bits: only a read-only mount stops it.
@@ -86,8 +80,7 @@ long-tmpdir | signal-refused)
     mkdir -p "$TMP"
     ;;
 relative-tmpdir)
-    [ "$(id -u)" = 0 ] || skip "a private /tmp needs root"
-    unshare --mount --propagation private true 2>/dev/null || skip "unshare is not permitted"
+    unshare --mount --propagation private true 2>/dev/null || skip "a private /tmp needs root"
     ;;
 esac
 case $CASE in no-display | no-box-closed-stderr) ;; *) start_xvfb || fail "no Xvfb started" ;; esac
