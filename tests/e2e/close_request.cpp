@@ -14,7 +14,6 @@ int main(int argc, char **argv) {
     event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
     event.xclient.format = 32;
     event.xclient.data.l[0] = long(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
     Status sent = XSendEvent(display, window, False, NoEventMask, &event);
     XCloseDisplay(display); // flushes the request
     return sent ? 0 : 1;

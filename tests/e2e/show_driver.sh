@@ -1,5 +1,5 @@
-# Sourced by the scripts that drive the real show (the traced build) under a private X server
-# as a viewer would; the caller sets SCENARIO, ANSWER (Yes or No) and SCREEN. Boxes take keys
+# Sourced by the scripts that drive the real show (the traced build) under a private X server as a
+# viewer would; the caller sets SHOW, SCENARIO, ANSWER (Yes or No) and SCREEN. Boxes take keys
 # whatever their size and font: Return presses the default button, Escape the escape one.
 
 . "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
@@ -24,12 +24,10 @@ fail() {
     exit 1
 }
 
-# Starts the show with SIGINT and SIGQUIT at their defaults (a script's background job has
-# them ignored); "NAME=value" arguments, then maybe a command to run the show under.
+# Starts SHOW with SIGINT and SIGQUIT at their defaults (a script's background job has them
+# ignored); "NAME=value" arguments, then maybe a command to run the show under.
 start_show() {
-    local show=$1
-    shift
-    env --default-signal=INT,QUIT TMPDIR="$TMP" SDL_AUDIODRIVER=dummy "$@" "$show" \
+    env --default-signal=INT,QUIT TMPDIR="$TMP" SDL_AUDIODRIVER=dummy "$@" "$SHOW" \
         >"$WORK/show.log" 2>&1 &
     SHOW_PID=$!
 }
@@ -40,17 +38,14 @@ show_alive() {
 
 # Waits at most $1 ms (default the step's timeout) for the show to end with exit code 0.
 wait_clean_exit() {
-    local bound=${1:-$((STEP_TIMEOUT * 1000))} code
+    local bound=${1:-$((STEP_TIMEOUT * 1000))}
     timeout "${bound}e-3" tail -s 0.01 -f --pid="$SHOW_PID" /dev/null
     show_alive && fail "the show still runs ${bound} ms on"
-    wait "$SHOW_PID"
-    code=$?
+    wait "$SHOW_PID" || fail "exit code $?"
     SHOW_PID=
-    [ "$code" = 0 ] || fail "exit code $code"
 }
 
-# The first mapped top-level window whose "name": (class) matches $1: a message box has no
-# class.
+# The first mapped top-level window whose "name": (class) matches $1 (a box has no class).
 find_window() {
     xwininfo -root -children 2>/dev/null | grep -F "$1" | while read -r id _; do
         xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' && echo "$id" && break
@@ -61,11 +56,6 @@ find_box() {
 }
 find_main_window() {
     find_window '("WindowClass_0"'
-}
-
-# The player file of the show(s) under TMPDIR $1, in their private folders.
-player_files() {
-    compgen -G "$1/tolvmarka.*/bassmod.dll"
 }
 
 # Fails unless the show took its folder and file away from TMPDIR $1.
@@ -119,7 +109,6 @@ wait_for_box() {
 
 # Answers the player's error boxes (counted in ERROR_BOXES), then the question.
 answer_question() {
-    local key=Escape
     ERROR_BOXES=0
     wait_for_box Error Tolvmarka
     while [ "$CAPTION" = Error ]; do
@@ -127,8 +116,7 @@ answer_question() {
         ERROR_BOXES=$((ERROR_BOXES + 1))
         wait_for_box Error Tolvmarka
     done
-    [ "$ANSWER" = Yes ] && key=Return
-    key_box "$BOX" $key
+    key_box "$BOX" "$([ "$ANSWER" = Yes ] && echo Return || echo Escape)"
 }
 
 # Waits for frame $1 (default 5: the frame loop runs).

@@ -31,11 +31,9 @@ scene_of() {
 }
 
 start_xvfb || fail "no Xvfb could be started"
-AUDIO=()
-[ "$SCENARIO" = windowed-music ] && AUDIO=(SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw")
 # Seconds on the clock of the swap trace (CLOCK_MONOTONIC; the machine does not suspend).
 LAUNCHED=$(cut -d' ' -f1 /proc/uptime)
-start_show "$SHOW" "${AUDIO[@]}"
+start_show SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$WORK/audio.raw"
 if [ "$SCENARIO" = question-closed ]; then
     wait_for_box Tolvmarka
     sleep 0.5 # the box takes requests once its loop runs
@@ -52,8 +50,7 @@ else
     wait_for_swap
     WINDOW=$(find_main_window)
     [ -n "$WINDOW" ] || fail "no window of class WindowClass_0"
-    GEOMETRY=$(xdotool getwindowgeometry --shell "$WINDOW" |
-        awk -F= '{ v[$1] = $2 } END { print v["WIDTH"] "x" v["HEIGHT"] "+" v["X"] "+" v["Y"] }')
+    GEOMETRY=$(xwininfo -id "$WINDOW" | awk '/-geometry/ { print $2 }')
     [ "$GEOMETRY" = 640x480+0+0 ] || fail "window at $GEOMETRY, not 640x480+0+0"
     xprop -id "$WINDOW" WM_NAME | grep -q '= "Tolvmarka"$' || fail "the caption is not Tolvmarka"
     # Only the full-screen window is borderless; a captioned one asks for decorations or

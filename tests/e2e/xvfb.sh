@@ -4,15 +4,14 @@
 # parallel runs cannot race for one. -noreset: SDL opens and closes the display once before
 # it keeps it open, and a server that resets when its last client leaves refuses it then.
 start_xvfb() {
-    local waited=0
+    local deadline=$((SECONDS + 30)) # generous for a loaded machine
     : >"$WORK/displayfd"
     Xvfb -screen 0 "$SCREEN" -nolisten tcp -noreset -displayfd 3 3>"$WORK/displayfd" \
         >/dev/null 2>&1 &
     XVFB_PID=$!
-    # Up to 30 s: generous for a loaded machine.
-    while [ ! -s "$WORK/displayfd" ] && kill -0 "$XVFB_PID" 2>/dev/null && [ $waited -lt 300 ]; do
+    while [ ! -s "$WORK/displayfd" ] && kill -0 "$XVFB_PID" 2>/dev/null &&
+        [ $SECONDS -lt $deadline ]; do
         sleep 0.1
-        waited=$((waited + 1))
     done
     [ -s "$WORK/displayfd" ] || return 1
     export DISPLAY=":$(tr -dc 0-9 <"$WORK/displayfd")"

@@ -4,6 +4,7 @@
 // watch is watched the same way; one it may not is renamed away and replaced by a folder of
 // its own with LIBRARY as its "bassmod.dll". Runs until killed.
 #include <cstdio>
+#include <fstream>
 #include <map>
 #include <string>
 #include <sys/inotify.h>
@@ -15,14 +16,9 @@ int main(int argc, char **argv) {
         return 2;
     // A copy of our own: the links below need a file we own (protected_hardlinks).
     std::string dir = argv[1], spare = dir + "/.racer-spare", own = dir + "/.racer-library";
-    FILE *in = fopen(argv[2], "rb"), *out = fopen(own.c_str(), "wb");
-    if (!in || !out)
+    std::ifstream library(argv[2], std::ios::binary);
+    if (!(std::ofstream(own, std::ios::binary) << library.rdbuf()))
         return 1;
-    char block[4096];
-    for (size_t n; (n = fread(block, 1, sizeof block, in)) > 0;)
-        fwrite(block, 1, n, out);
-    fclose(in);
-    fclose(out);
     constexpr uint32_t EVENTS = IN_CREATE | IN_MODIFY;
     int watch = inotify_init1(IN_CLOEXEC);
     std::map<int, std::string> watched; // watch descriptor -> its directory

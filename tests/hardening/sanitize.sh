@@ -8,7 +8,6 @@ set -euo pipefail
 cd "$(dirname "$0")/../.."
 MODE=${1:?address or thread}
 shift
-HERE=$PWD/tests/hardening
 JOBS=$(nproc)
 
 case $MODE in
@@ -22,7 +21,7 @@ address)
     EXCLUDE='^(Heap\.DestroyReturnsEveryBlockToTheSystem|hardening_valgrind)$'
     export ASAN_OPTIONS=detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1
     export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-    export LSAN_OPTIONS=suppressions=$HERE/lsan.supp:print_suppressions=0
+    export LSAN_OPTIONS=suppressions=$PWD/tests/hardening/lsan.supp:print_suppressions=0
     # The leak check at exit adds about 0.8 s to the show's end after a quit signal.
     export TOLVMARKA_QUIT_BOUND_MS=2500
     ;;

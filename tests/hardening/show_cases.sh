@@ -2,9 +2,9 @@
 # show_cases.sh SHOW RACER INJECTED_LIBRARY CASE [SIGNAL]: the real show under quit signals,
 # without a display, in hostile temporary directories, against other users and copies of
 # itself. Whatever happens, it ends with exit code 0 and takes its player file away.
-# signal-WHERE: the signal ends it within the quit bound, leaving no box or window and the
-#   screen's size as it was. WHERE: question, startup (stopped as its player file appears,
-#   signalled as it resumes), refused (the install failure's box), frames, fullscreen.
+# signal-WHERE: the signal ends it within the quit bound, leaving no box or window. WHERE:
+#   question, startup (stopped as its player file appears, signalled as it resumes), refused
+#   (the install failure's box), frames, fullscreen.
 # Refused, one box and no window: read-only, long-tmpdir, full-tmpfs, file-size-limit.
 # Played and ended: symlink, foreign-file (planted, left untouched), noexec (the player
 #   cannot be mapped: one line on stderr, its five "All is OK" boxes, a silent show),
@@ -24,35 +24,31 @@ ANSWER=No
 source "$(dirname "$0")/../e2e/show_driver.sh"
 # The sanitizer builds raise the quit bound by what their own exit work costs.
 QUIT_BOUND_MS=${TOLVMARKA_QUIT_BOUND_MS:-1000}
+UNDER=() # what the show runs under
 
 skip() {
     echo "SKIP ($SCENARIO): $*"
     exit 77 # skipped
 }
 mount_tmp() {
-    [ "$(id -u)" = 0 ] || skip "mounting needs root"
-    mount -t tmpfs -o "$1" tmpfs "$TMP" 2>/dev/null || skip "mount is not permitted"
+    mount -t tmpfs -o "$1" tmpfs "$TMP" 2>/dev/null || skip "no tmpfs could be mounted (root only)"
 }
 
 # One show: answered No, played, a player file there, ended with SIGTERM.
 play_and_end() {
     answer_question
     wait_for_swap
-    player_files "$TMP" >/dev/null || fail "no player file in TMPDIR while the show runs"
+    compgen -G "$TMP/tolvmarka.*/bassmod.dll" >/dev/null || fail "no player file while it runs"
     kill -TERM "$SHOW_PID"
     wait_clean_exit
 }
 
 # The install failure: its box alone (OK takes Escape; the question would open a window),
-# no window, no frames.
+# then the end, no frames.
 expect_refusal() {
     wait_for_box Error Tolvmarka
     [ "$CAPTION" = Tolvmarka ] || fail "an error box came with the install failure"
     key_box "$BOX" Escape
-    while show_alive; do
-        [ -z "$(find_main_window)" ] || fail "a show window opened"
-        sleep 0.1
-    done
     wait_clean_exit
     ! grep -q tolvmarka-swap "$WORK/show.log" || fail "frames were drawn"
 }
@@ -69,9 +65,8 @@ symlink)
     ln -s "$WORK/target" "$TMP/bassmod.dll"
     ;;
 foreign-file)
-    [ "$(id -u)" = 0 ] || skip "only root can give a file to another user"
     echo planted >"$TMP/bassmod.dll"
-    chown nobody "$TMP/bassmod.dll"
+    chown nobody "$TMP/bassmod.dll" 2>/dev/null || skip "only root can give a file to another user"
     ;;
 read-only)
     # Root writes through permission bits: only a read-only mount stops it.
@@ -79,26 +74,25 @@ read-only)
     ;;
 noexec | no-box-closed-stderr) mount_tmp noexec,size=4m ;;
 full-tmpfs) mount_tmp size=20k ;;
+file-size-limit) UNDER=(prlimit --fsize=16384) ;;
 long-tmpdir | signal-refused)
     TMP="$TMP/$(printf 'd%.0s' {1..120})/$(printf 'e%.0s' {1..120})"
     mkdir -p "$TMP"
     ;;
 relative-tmpdir)
-    [ "$(id -u)" = 0 ] || skip "a private /tmp needs root"
-    unshare --mount --propagation private true 2>/dev/null || skip "unshare is not permitted"
+    unshare --mount --propagation private true 2>/dev/null || skip "a private /tmp needs root"
     ;;
 esac
 case $CASE in no-display | no-box-closed-stderr) ;; *) start_xvfb || fail "no Xvfb started" ;; esac
 
 case $CASE in
 signal-*)
-    SCREEN_BEFORE=$(xdpyinfo | awk '/dimensions:/ {print $2}')
-    start_show "$SHOW"
+    start_show
     case $CASE in
     signal-question | signal-refused) wait_for_box Tolvmarka ;;
     signal-startup)
         # A tight poll: the box follows the file by the module's loading time.
-        until player_files "$TMP" >/dev/null; do
+        until compgen -G "$TMP/tolvmarka.*/bassmod.dll" >/dev/null; do
             show_alive || fail "no player file"
         done
         kill -STOP "$SHOW_PID"
@@ -108,16 +102,13 @@ signal-*)
         wait_for_swap
         ;;
     esac
-    SENT=$(date +%s%N)
     kill -"$SIGNAL" "$SHOW_PID"
     kill -CONT "$SHOW_PID"
     wait_clean_exit "$QUIT_BOUND_MS"
-    echo "ended $((($(date +%s%N) - SENT) / 1000000)) ms after SIG$SIGNAL"
     # The box's own process goes with the show (its window would outlive it otherwise).
     sleep 0.2
     [ -z "$(find_box Tolvmarka)" ] || fail "a box is left on the screen"
     [ -z "$(find_main_window)" ] || fail "the show's window is left on the screen"
-    [ "$(xdpyinfo | awk '/dimensions:/ {print $2}')" = "$SCREEN_BEFORE" ] || fail "screen resized"
     ;;
 no-display)
     # A display number with no server behind it.
@@ -135,16 +126,12 @@ no-display)
         check_nothing_left "$TMP"
     done
     ;;
-read-only | long-tmpdir | full-tmpfs)
-    start_show "$SHOW"
-    expect_refusal
-    ;;
-file-size-limit)
-    start_show "$SHOW" prlimit --fsize=16384
+read-only | long-tmpdir | full-tmpfs | file-size-limit)
+    start_show "${UNDER[@]}"
     expect_refusal
     ;;
 symlink | foreign-file | noexec)
-    start_show "$SHOW"
+    start_show
     play_and_end
     ;;&
 symlink)
@@ -169,31 +156,31 @@ relative-tmpdir)
     # /tmp is mounted back into it, where the show and a sanitizer build's files live.
     KEEP=$(realpath "$SHOW")
     case $KEEP in /tmp/*/*) KEEP=${KEEP#/tmp/} KEEP=${KEEP%%/*} ;; *) KEEP= ;; esac
-    start_show "$SHOW" TMPDIR=relative/dir unshare --mount --propagation private sh -c '
+    start_show TMPDIR=relative/dir unshare --mount --propagation private sh -c '
         if [ -n "$2" ]; then mkdir -p "$1/$2" && mount --bind "/tmp/$2" "$1/$2"; fi
         mount --rbind "$1" /tmp && exec "$3"' sh "$TMP" "$KEEP"
     play_and_end
     ;;
 killed-leftover)
-    start_show "$SHOW"
+    start_show
     wait_for_box Tolvmarka
     kill -KILL "$SHOW_PID"
     wait "$SHOW_PID" 2>/dev/null
     LEFT=$(ls -A "$TMP")
     [ -n "$LEFT" ] || fail "SIGKILL left nothing behind: nothing to test"
     [ "$(id -u)" = 0 ] && chown -R nobody "$TMP"/*
-    start_show "$SHOW"
+    start_show
     play_and_end
     [ "$(ls -A "$TMP")" = "$LEFT" ] || fail "TMPDIR holds $(ls -A "$TMP"), not only $LEFT"
     rm -rf "${TMP:?}"/* # checked above
     ;;
 two-copies)
-    start_show "$SHOW"
+    start_show
     FIRST=$SHOW_PID
     answer_question
     wait_for_swap
     mv "$WORK/show.log" "$WORK/first.log"
-    start_show "$SHOW"
+    start_show
     play_and_end
     SHOW_PID=$FIRST
     sleep 1
@@ -202,8 +189,7 @@ two-copies)
     wait_clean_exit
     ;;
 racer)
-    RACER_PID=
-    RACER_USER=
+    RACER_PID= RACER_USER=
     trap 'kill $RACER_PID 2>/dev/null; cleanup; [ -z "$RACER_USER" ] || userdel "$RACER_USER"' EXIT
     chmod 0755 "$WORK"
     chmod 0777 "$TMP"
@@ -227,7 +213,7 @@ racer)
             kill -0 "$RACER_PID" 2>/dev/null || fail "the racer did not start"
             sleep 0.05
         done
-        start_show "$SHOW" TOLVMARKA_INJECTED_MARK="$WORK/injected" taskset -c "$CPU" chrt --idle 0
+        start_show TOLVMARKA_INJECTED_MARK="$WORK/injected" taskset -c "$CPU" chrt --idle 0
         # The first box comes after the library's load: the question, or the install failure
         # when the racer took the folder's name first.
         wait_until "run $run: no box" new_box Tolvmarka
@@ -248,13 +234,11 @@ no-box-closed-stderr)
             fail "stderr does not tell the box '$text'"
     done
     check_nothing_left "$TMP"
-    # SIGPIPE back to its default, as a shell would start the show.
-    run_without_boxes python3 -c 'import os, signal, sys
-signal.signal(signal.SIGPIPE, signal.SIG_DFL)
-reader, writer = os.pipe()
-os.close(reader)
-os.dup2(writer, 2)
-os.execv(sys.argv[1], sys.argv[1:])' "$SHOW" || fail "exit code $? with stderr a closed pipe"
+    # Stderr a pipe that nobody reads, SIGPIPE at its default as a shell would start the show.
+    mkfifo "$WORK/pipe"
+    exec 3<>"$WORK/pipe" 4>"$WORK/pipe" 3<&-
+    run_without_boxes env --default-signal=PIPE "$SHOW" 2>&4 ||
+        fail "exit code $? with stderr a closed pipe"
     ;;
 *) echo "unknown case $CASE" >&2 && exit 2 ;;
 esac

@@ -9,8 +9,11 @@ RUNS=${2:-20}
 FRAMES=${3:-}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
 
-first=
 for run in $(seq "$RUNS"); do
     rm -f "$WORK"/out.*
     mkfifo "$WORK/out.y4m"
@@ -19,19 +22,10 @@ for run in $(seq "$RUNS"); do
         ${FRAMES:+--frames "$FRAMES"} >"$WORK/log" 2>&1
     code=$?
     wait $! # the hasher
-    if [ "$code" != 0 ]; then
-        echo "FAIL: run $run ended with exit code $code" >&2
-        tail -5 "$WORK/log" >&2
-        exit 1
-    fi
+    [ "$code" = 0 ] || fail "run $run ended with exit code $code: $(tail -5 "$WORK/log")"
     result="video $(cut -d' ' -f1 "$WORK/video.sha") sound $(sha256sum <"$WORK/out.wav" | cut -d' ' -f1)"
-    summary=$(grep -o '[0-9]* frames' "$WORK/log" | tail -1)
-    echo "run $run: $summary, $result"
-    if [ -z "$first" ]; then
-        first=$result
-    elif [ "$result" != "$first" ]; then
-        echo "FAIL: run $run differs from run 1" >&2
-        exit 1
-    fi
+    echo "run $run: $(grep -o '[0-9]* frames' "$WORK/log" | tail -1), $result"
+    first=${first:-$result}
+    [ "$result" = "$first" ] || fail "run $run differs from run 1"
 done
 echo "PASS: $RUNS runs, the same output each time"

@@ -6,13 +6,12 @@
 set -u
 CAPTURE=$1
 FRAMES=${2:-60}
-HERE=$(cd "$(dirname "$0")" && pwd)
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 
 GALLIUM_DRIVER=softpipe TMPDIR="$WORK" valgrind --tool=memcheck --leak-check=full \
     --show-leak-kinds=definite --errors-for-leak-kinds=definite --keep-debuginfo=yes \
-    --suppressions="$HERE/valgrind.supp" --error-exitcode=99 --log-file="$WORK/memcheck" \
+    --suppressions="$(dirname "$0")/valgrind.supp" --error-exitcode=99 --log-file="$WORK/memcheck" \
     "$CAPTURE" --frames "$FRAMES" --format y4m --out "$WORK/out.y4m" >"$WORK/log" 2>&1
 code=$?
 grep -E 'ERROR SUMMARY|definitely lost|indirectly lost|possibly lost|still reachable|suppressed:' \
