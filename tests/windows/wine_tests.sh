@@ -1,13 +1,9 @@
 #!/usr/bin/env bash
-# The Windows flavour under Wine and Xvfb: cross-builds (build-windows.sh --tests), runs the
-# MinGW-built unit tests, then the show itself: the question answered No (window 0 of class
-# WindowClass_0 with a 640 x 480 client area, frames drawn at 2, 10 and 25 s, Escape ends
-# with exit code 0 and bassmod.dll gone from Wine's temporary directory), the close request
-# by Alt+F4, and Yes on a screen without 640 x 480 ("Could not create fullscreen", then exit
-# code 0). Wine has no sound device here: the silent clock runs.
-# Prints one line per check and 'N passed, N failed'; exits non-zero on any failure.
-# Screenshots stay in $TOLVMARKA_WINE_SHOTS (default build-windows/shots).
-# Hosts that cannot execute 32-bit code (no wine32) build and run the x86_64 flavour.
+# The Windows flavour under Wine and Xvfb: cross-builds it (build-windows.sh --tests), runs the
+# MinGW-built unit tests, then the show: answered No and ended by Escape or by a close request,
+# and answered Yes on a screen without 640 x 480. Wine has no sound device here. Prints one
+# line per check and 'N passed, N failed'; screenshots stay in $TOLVMARKA_WINE_SHOTS (default
+# build-windows/shots). Hosts that cannot execute 32-bit code test the x86_64 build.
 set -uo pipefail
 cd "$(dirname "$0")/../.."
 
@@ -24,10 +20,11 @@ if [ "$ARCH" != i686 ]; then
     DIST=dist/$ARCH BUILD=$OUT/$ARCH/build WINE=/usr/lib/wine/wine64
     export WINESERVER=/usr/lib/wine/wineserver64
 fi
-./build-windows.sh --tests || {
-    echo "0 passed, 1 failed (build)"
+give_up() {
+    echo "0 passed, 1 failed ($1)"
     exit 1
 }
+./build-windows.sh --tests || give_up build
 
 WORK=$(mktemp -d) SCREEN=1024x768x24
 SHOTS=${TOLVMARKA_WINE_SHOTS:-$OUT/shots}
@@ -41,10 +38,7 @@ cleanup() {
     rm -rf "$WORK"
 }
 trap cleanup EXIT
-start_xvfb || {
-    echo "0 passed, 1 failed (no X server)"
-    exit 1
-}
+start_xvfb || give_up "no X server"
 
 PASSED=0 FAILED=0
 check() { # check NAME COMMAND...
