@@ -2,16 +2,13 @@
 // command run as a child; each test with a fresh TMPDIR (tmp_) and output folder (out_).
 #include "capture/capture.h"
 #include "capture/output.h"
-#include "core/frame_loop.h"
 #include "core/offline.h"
 #include "core/scene.h"
 #include "music/music.h"
 #include "music/player.h"
-#include "tests/golden/golden.h"
 
 #include <GL/gl.h>
 #include <algorithm>
-#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -19,7 +16,8 @@
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <sstream>
+#include <iterator>
+#include <png.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,9 +36,8 @@ std::vector<std::string> Names(const std::string &folder) {
 }
 
 std::string ReadFile(const std::string &path) {
-    std::ostringstream out;
-    out << std::ifstream(path, std::ios::binary).rdbuf();
-    return out.str();
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 class Capture : public ::testing::Test {
@@ -61,6 +58,83 @@ class Capture : public ::testing::Test {
     bool Empty() const { return Names(tmp_).empty(); }
     std::string base_, tmp_, out_;
 };
+
+// The references are drawn without decoding music, so only these injected syncs come: on the
+// frames where a capture hears orders 2, 4 and 6 and a kick, each right before it is drawn.
+// Regenerate the references and docs/scenes.png with regenerate.sh.
+struct GoldenSync {
+    uint32_t frame, user;
+};
+constexpr GoldenSync GOLDEN_SYNCS[] = {
+    {396, SYNC_USER_SPRITE},
+    {706, SYNC_USER_OBJECT},
+    {760, SYNC_USER_PULSE},
+    {1015, SYNC_USER_TUNNEL},
+};
+
+struct GoldenFrame {
+    uint32_t frame;
+    const char *name;  // file name: NNNNN-name.png
+    const char *label; // caption on the contact sheet
+};
+constexpr GoldenFrame GOLDEN_FRAMES[] = {
+    {1, "title-a-first", "title A, first frame"},
+    {17, "title-a-fading", "title A fading in"},
+    {34, "title-a-full", "title A at full strength"},
+    {35, "title-and-glitch", "title A and the first glitch"},
+    {60, "glitch", "glitch"},
+    {120, "title-b", "title B, music playing"},
+    {186, "plates-scroll-first", "plates and text start, off screen"},
+    {255, "plates-flight", "plates in flight"},
+    {484, "sprite-top", "sprite at the top of a hop"},
+    {740, "object-rest", "object at rest"},
+    {760, "object-pulse", "object on a kick"},
+    {1100, "object-tunnel", "object, tunnel and scroll text"},
+};
+
+struct Picture {
+    int32_t width = 0, height = 0;
+    std::vector<uint8_t> rgb; // top row first
+};
+
+// Starts the show with the injected syncs and draws up to the last key frame, handing each
+// key frame's picture to `take`. False when it could not start or ended early.
+bool RenderGoldenFrames(void (*take)(const GoldenFrame &, const Picture &, void *), void *context) {
+    if (!CaptureStart(DEFAULT_SEED, 1))
+        return false;
+    for (const GoldenSync &sync : GOLDEN_SYNCS)
+        OfflineInjectSync(sync.frame, sync.user);
+    Picture picture{CaptureWidth, CaptureHeight,
+                    std::vector<uint8_t>(size_t(CaptureWidth) * size_t(CaptureHeight) * 3)};
+    size_t next = 0, count = sizeof GOLDEN_FRAMES / sizeof *GOLDEN_FRAMES;
+    bool ended = false;
+    for (uint32_t frame = 1; next < count && !ended; frame++) {
+        bool key = GOLDEN_FRAMES[next].frame == frame;
+        ended = CaptureFrame(key ? picture.rgb.data() : nullptr, nullptr) != 0;
+        if (key)
+            take(GOLDEN_FRAMES[next++], picture, context);
+    }
+    CaptureEnd();
+    return next == count;
+}
+
+std::string GoldenFileName(const GoldenFrame &frame) {
+    char name[128];
+    snprintf(name, sizeof name, "%05u-%s.png", frame.frame, frame.name);
+    return name;
+}
+
+bool ReadPng(const std::string &path, Picture *picture) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_RGB;
+    picture->width = int32_t(image.width);
+    picture->height = int32_t(image.height);
+    picture->rgb.resize(PNG_IMAGE_SIZE(image));
+    return png_image_finish_read(&image, nullptr, picture->rgb.data(), 0, nullptr) != 0;
+}
 
 // One Mesa version's llvmpipe draws the same bytes every time; another may round a colour, a
 // texel or a fog factor the other way, or move an edge by a pixel. So: every channel within 2
@@ -88,12 +162,20 @@ void Compare(const GoldenFrame &frame, const Picture &actual, void *actualDir) {
     }
 }
 
+// With GOLDEN_REGENERATE set (by regenerate.sh) the drawn frames become the references, and
+// each file's name and caption go to stdout for the contact sheet.
+void Save(const GoldenFrame &frame, const Picture &picture, void *) {
+    std::string name = GoldenFileName(frame), path = GOLDEN_REFERENCE_DIR "/" + name;
+    ASSERT_TRUE(PngWrite(path.c_str(), picture.rgb.data(), picture.width, picture.height));
+    printf("%s\tframe %u: %s\n", name.c_str(), frame.frame, frame.label);
+}
+
 using GoldenFrames = Capture;
 
 TEST_F(GoldenFrames, KeyFramesMatchTheReferences) {
     const char *build = getenv("TOLVMARKA_BUILD");
     std::string actualDir = std::string(build ? build : ".") + "/golden-actual";
-    ASSERT_TRUE(RenderGoldenFrames(Compare, &actualDir));
+    ASSERT_TRUE(RenderGoldenFrames(getenv("GOLDEN_REGENERATE") ? Save : Compare, &actualDir));
     EXPECT_TRUE(Empty()) << "the capture's temporary directory is gone";
 }
 
@@ -188,7 +270,6 @@ TEST_F(Capture, SurfaceAndTemporaryDirectoryAtEveryScale) {
         ASSERT_TRUE(CaptureStart(DEFAULT_SEED, scale));
         std::string temp = CaptureTempDir();
         EXPECT_EQ(temp.rfind(tmp_ + "/", 0), 0u) << temp;
-        EXPECT_EQ(getenv("TMPDIR"), temp);
         EXPECT_EQ(std::string(PlayerDir).rfind(temp + "/tolvmarka.", 0), 0u) << PlayerDir;
         EXPECT_EQ(std::filesystem::status(temp).permissions(), std::filesystem::perms::owner_all);
         GLint bits[4] = {};
@@ -238,7 +319,6 @@ TEST_F(Capture, WavAndY4mHoldEverythingWritten) {
     const int16_t pcm[] = {1, -1, 2, -2, 3, -3, 32767, -32768, 0, 5};
     std::string wav = out_ + "/sound.wav";
     ASSERT_TRUE(WavOpen(wav.c_str()) && WavWrite(pcm, 3) && WavWrite(pcm + 6, 2) && WavClose());
-    ExpectWav(wav, 5);
     EXPECT_EQ(ReadFile(wav).substr(WAV_HEADER_BYTES),
               std::string(reinterpret_cast<const char *>(pcm), sizeof pcm));
 
@@ -320,7 +400,6 @@ TEST_F(Capture, HelpAndBadArgumentsExitCleanly) {
         EXPECT_NE(result.says.find("tolvmarka-capture: "), std::string::npos) << args[0];
         EXPECT_EQ(result.says.find("Usage"), std::string::npos) << "a hint, not the whole help";
     }
-    EXPECT_TRUE(Empty());
 }
 
 // Each output appears whole under its name, with its sound. Links planted at a video and its
