@@ -189,7 +189,7 @@ two-copies)
     wait_clean_exit
     ;;
 racer)
-    RACER_PID= RACER_USER=
+    RACER_PID='' RACER_USER=''
     trap 'kill $RACER_PID 2>/dev/null; cleanup; [ -z "$RACER_USER" ] || userdel "$RACER_USER"' EXIT
     chmod 0755 "$WORK"
     chmod 0777 "$TMP"
