@@ -123,6 +123,10 @@ TEST_F(PlayerApiTest, MixesAsLibxmpFromEverySourceAtTheLevelsSet) {
     std::copy(bytes.begin(), bytes.end(), block.begin() + 100);
     char path[] = "/tmp/player_test_XXXXXX";
     const int file = mkstemp(path);
+    struct RemovedAtTheEnd { // also when an assertion ends the test early
+        const char *path;
+        ~RemovedAtTheEnd() { unlink(path); }
+    } removed{path};
     ASSERT_EQ(write(file, block.data(), block.size()), ssize_t(block.size()));
     close(file);
     const uint32_t size = uint32_t(bytes.size());
@@ -154,7 +158,6 @@ TEST_F(PlayerApiTest, MixesAsLibxmpFromEverySourceAtTheLevelsSet) {
             ASSERT_EQ(out[i], int16_t(std::floor(mix[i] * load.gain))) << "sample " << i;
         EXPECT_EQ(Recorded().size(), size_t(2 * ROWS));
     }
-    unlink(path);
 }
 
 // A callback fires when decoding reaches its event's first frame. From inside it, the show's
